@@ -1,0 +1,68 @@
+#pragma once
+
+#include "dsp/WireBuffer.h"
+
+#include <cmath>
+
+/** A three-input gain stage working in place on channels 0 to 2 of a one-sample WireBuffer: channel 0
+    is replaced by the weighted sum of the three channels, channels 1 and 2 are left as they are.
+
+    The gains are single precision and are recomputed from the raw gains, flags and mode at every call:
+    - mode > 0.5 (bipolar): g = raw when its flag > 0.5, else 2 x raw - 1;
+    - mode <= 0.5 (decibels): g = 10^(raw x 0.05) when its flag > 0.5, else raw.
+*/
+class Mixer
+{
+public:
+    /** Builds a mixer with all raw gains and flags 0 and mode 1 (bipolar). No allocation. */
+    Mixer() = default;
+
+    /** Does nothing. */
+    virtual ~Mixer() = default;
+
+    /** Recomputes g0..g2 and replaces channel 0, sample 0 of the buffer (which needs at least three
+        channels) with (g1 x ch1 + g0 x ch0) + g2 x ch2 in double precision. Marks the buffer as not clear.
+        Audio thread; inline, no allocation. */
+    inline void process(WireBuffer& wire) noexcept
+    {
+        double* channel0 = wire.getWritePointer(0);
+        const double input1 = wire.getReadPointer(1)[0];
+        const double input2 = wire.getReadPointer(2)[0];
+        channel0[0] = process(channel0[0], input1, input2);
+    }
+
+    /** The same step on plain values: recomputes g0..g2 and returns (g1 x in1 + g0 x in0) + g2 x in2.
+        Audio thread; inline, no allocation. */
+    inline double process(double input0, double input1, double input2) noexcept
+    {
+        updateGains();
+        return (static_cast<double>(g1) * input1 + static_cast<double>(g0) * input0) +
+               static_cast<double>(g2) * input2;
+    }
+
+    /** Recomputes g0..g2 from the raw gains, flags and mode (single precision). Inline, no allocation. */
+    inline void updateGains() noexcept
+    {
+        if (mode > 0.5f)
+        {
+            g0 = flag0 > 0.5f ? raw0 : 2.0f * raw0 - 1.0f;
+            g1 = flag1 > 0.5f ? raw1 : 2.0f * raw1 - 1.0f;
+            g2 = flag2 > 0.5f ? raw2 : 2.0f * raw2 - 1.0f;
+        }
+        else
+        {
+            g0 = flag0 > 0.5f ? std::pow(10.0f, raw0 * 0.05f) : raw0;
+            g1 = flag1 > 0.5f ? std::pow(10.0f, raw1 * 0.05f) : raw1;
+            g2 = flag2 > 0.5f ? std::pow(10.0f, raw2 * 0.05f) : raw2;
+        }
+    }
+
+    /** Effective gains used at the last call. */
+    float g0 = 0.0f, g1 = 0.0f, g2 = 0.0f;
+    /** Raw gains as set by the owner (linear, bipolar or decibels, depending on flags and mode). */
+    float raw0 = 0.0f, raw1 = 0.0f, raw2 = 0.0f;
+    /** Per-input flags; above 0.5 marks the raw gain as used directly (bipolar) or in decibels. */
+    float flag0 = 0.0f, flag1 = 0.0f, flag2 = 0.0f;
+    /** Gain mapping: above 0.5 bipolar, otherwise decibels. */
+    float mode = 1.0f;
+};
