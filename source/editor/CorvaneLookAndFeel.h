@@ -10,8 +10,9 @@
     Levers and meters are film strips of pre-rendered frames, the high-cut and mix displays are built
     from seven-segment digit images, faders get an image cap, switches show one of two pictures by
     toggle state, the bypass lamp is shaded when bypassed and the logo is an image. The drawing is chosen
-    by the control's component name ("DecaySlider", "VUSliderBack", "BypassButton", ...); a name the
-    look-and-feel does not know draws nothing (buttons) or nothing at all (rotary sliders).
+    by the control's component name ("DecaySlider", "VUSliderBack", "BypassButton", ...): a rotary slider
+    or button whose name is not one of the skinned controls draws nothing, and every linear slider other
+    than the two horizontal faders gets the vertical fader cap.
 
     The skin images are decoded once, through juce::ImageCache, when the look-and-feel is constructed.
     Everything not overridden here is drawn as juce::LookAndFeel_V2 draws it.

@@ -888,6 +888,11 @@ Image settingsBackground()
     displayWindow(g, { 580.0f, 275.0f, 43.0f, 26.0f });
     text(g, "%", { 625.0f, 278.0f, 14.0f, 16.0f }, fonts().bold(11.0f), legendColour);
 
+    text(g, "DIGITAL REVERBERATOR", { 14.0f, 276.0f, 120.0f, 10.0f }, fonts().condensed(7.5f), scaleColour,
+         juce::Justification::centredLeft, 0.12f);
+    text(g, "CORVANE AUDIO", { 14.0f, 288.0f, 120.0f, 10.0f }, fonts().condensed(8.0f), scaleColour,
+         juce::Justification::centredLeft, 0.2f);
+
     // page switch (BackButton at 786, 282, 30 x 30)
     legend(g, "MAIN", { 771.0f, 268.0f, 60.0f, 11.0f });
     pushButton(g, 801.0f, 297.0f, 12.5f, Colour(0xff5b6067));
