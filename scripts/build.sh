@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Configures and builds every target (plug-in formats, tests, tools, benchmarks) in Release.
+#   scripts/build.sh [build-dir] [extra cmake arguments...]
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build_dir="${1:-$root/build}"
+shift || true
+
+jobs="$(nproc 2>/dev/null || echo 4)"
+cmake -S "$root" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release "$@"
+cmake --build "$build_dir" --parallel "$jobs"

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Runs the whole test suite: installs the dependencies, builds everything in Release and runs every
+# test (in-process unit tests, tests of the built VST3 and LV2 binaries through JUCE's hosting,
+# Debian's LV2 validator) under a virtual X display.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build_dir="$root/build"
+
+"$root/scripts/install-deps.sh"
+"$root/scripts/build.sh" "$build_dir"
+
+jobs="$(nproc 2>/dev/null || echo 4)"
+cd "$build_dir"
+xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure --parallel "$jobs" --timeout 1800

@@ -1,0 +1,134 @@
+#include "processor/QuellorAudioProcessor.h"
+
+#include <cmath>
+
+JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE ("-Wdeprecated-declarations")
+
+using namespace tolvmark;
+
+std::atomic<float>* QuellorAudioProcessor::floatParameter (int index) noexcept
+{
+    switch (index)
+    {
+        case kPredelay: return &predelay;
+        case kDecay: return &decay;
+        case kLow: return &low;
+        case kHigh: return &high;
+        case kHighCut2: return &fhighcut2;
+        case kHighCut3: return &fhighcut3;
+        case kMix: return &fmix;
+        case kLeftLevel: return &leftLevel;
+        case kRightLevel: return &rightLevel;
+        case kCenterLevel: return &centerLevel;
+        case kLeftSLevel: return &leftSLevel;
+        case kRightSLevel: return &rightSLevel;
+        case kOversampling: return &oversampling;
+        case kInputMeter: return &inputMeter;
+        default: return nullptr;
+    }
+}
+
+std::atomic<std::uint8_t>* QuellorAudioProcessor::flagParameter (int index) noexcept
+{
+    switch (index)
+    {
+        case kBypass: return &bypass;
+        case kUseClassic: return &useClassic;
+        case kSurroundSwitch: return &surroundSwitch;
+        default: return nullptr;
+    }
+}
+
+float QuellorAudioProcessor::parameterValue (int index) const noexcept
+{
+    auto& self = const_cast<QuellorAudioProcessor&> (*this);
+
+    if (auto* flag = self.flagParameter (index))
+        return flag->load (std::memory_order_relaxed) != 0 ? 1.0f : 0.0f;
+
+    if (auto* value = self.floatParameter (index))
+        return value->load (std::memory_order_relaxed);
+
+    return 0.0f;
+}
+
+int QuellorAudioProcessor::getNumParameters()
+{
+    return kNumParameters;
+}
+
+const juce::String QuellorAudioProcessor::getParameterName (int index)
+{
+    if (index >= 0 && index < kNumParameters)
+        return parameterKeys[(size_t) index];
+
+    if (index == kInputMeter)
+        return inputMeterName;
+
+    return {};
+}
+
+juce::String QuellorAudioProcessor::getParameterID (int index)
+{
+    if (index >= 0 && index < kNumParameters)
+        return parameterKeys[(size_t) index];
+
+    return juce::String (index);
+}
+
+float QuellorAudioProcessor::getParameter (int index)
+{
+    return parameterValue (index);
+}
+
+const juce::String QuellorAudioProcessor::getParameterText (int index)
+{
+    if (index < 0 || index >= kNumParameters)
+        return {};
+
+    return parameterText (index, parameterValue (index));
+}
+
+float QuellorAudioProcessor::getParameterDefaultValue (int index)
+{
+    if (index >= 0 && index < kNumParameters)
+        return parameterDefaults[(size_t) index];
+
+    return 0.0f;
+}
+
+void QuellorAudioProcessor::setParameter (int index, float value)
+{
+    if (auto* flag = flagParameter (index))
+    {
+        // Any value other than 0 (NaN included) switches on.
+        flag->store (value != 0.0f ? 1 : 0, std::memory_order_relaxed);
+    }
+    else if (auto* stored = floatParameter (index))
+    {
+        // A non-finite value would poison every coefficient derived from it: keep the previous one.
+        if (std::isfinite (value))
+        {
+            stored->store (value, std::memory_order_relaxed);
+
+            if (index == kPredelay)
+            {
+                applyPredelayTimes();
+                reset();
+            }
+            else if (index == kHighCut2)
+            {
+                applyHighCut();
+            }
+            else if (index == kOversampling)
+            {
+                applyOversamplingFactor();
+                reset();
+            }
+        }
+    }
+
+    updateCoefficients();
+}
+
+JUCE_END_IGNORE_WARNINGS_GCC_LIKE

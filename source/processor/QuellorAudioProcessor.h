@@ -1,0 +1,193 @@
+#pragma once
+
+#include "processor/Parameters.h"
+
+#include <juce_audio_processors/juce_audio_processors.h>
+
+#include <atomic>
+#include <cstdint>
+
+// The processor speaks to hosts through JUCE's index-based parameter interface, which JUCE 7 marks
+// deprecated while still supporting it. The warnings are silenced for this class only.
+JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE ("-Wdeprecated-declarations")
+
+/** One factory program: sixteen values in record order and a NUL-terminated name of at most 23 bytes.
+
+    Record order differs from the parameter index order at entries 8..14: entries 8..12 are the five
+    levels (indexes 9..13), 13 the surround switch (14), 14 the classic switch (8), 15 oversampling.
+*/
+struct ProgramRecord
+{
+    double values[16];
+    char name[24];
+};
+
+/** The Tolv_mark reverb processor.
+
+    One instance per plug-in instance; it owns the whole reverb network by value (a single large
+    object, never copied). Host-facing calls arrive on the message thread or a host thread, audio on
+    the audio thread; see each member for its threading rules.
+*/
+class QuellorAudioProcessor : public juce::AudioProcessor
+{
+public:
+    /** A millisecond clock, compared as unsigned 32-bit differences (juce::Time::getMillisecondCounter). */
+    using MillisecondClock = juce::uint32 (*)();
+
+    /** Builds the complete processor at 44.1 kHz. Message thread; allocates the network once. */
+    QuellorAudioProcessor();
+
+    /** As the default constructor, with the clock that guards early program changes (tests inject one). */
+    explicit QuellorAudioProcessor (MillisecondClock clock);
+
+    /** Destroys the processor. Message thread. */
+    ~QuellorAudioProcessor() override;
+
+    //==============================================================================
+    /** Returns "Tolv_mark". Any thread; allocates the string. */
+    const juce::String getName() const override;
+
+    /** Retunes the network to the host's sample rate. Message thread, never during a block. No allocation. */
+    void prepareToPlay (double sampleRate, int maximumExpectedSamplesPerBlock) override;
+
+    /** Does nothing: the network keeps its memory until the next reset or preparation. */
+    void releaseResources() override;
+
+    /** Runs the reverb on one block in place. Audio thread; no allocation, no lock. */
+    void processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midi) override;
+
+    /** The same algorithm on double host samples. Audio thread; no allocation, no lock. */
+    void processBlock (juce::AudioBuffer<double>& buffer, juce::MidiBuffer& midi) override;
+
+    /** Returns 10 seconds. Any thread. */
+    double getTailLengthSeconds() const override;
+
+    /** Returns false: no MIDI in. */
+    bool acceptsMidi() const override;
+
+    /** Returns false: no MIDI out. */
+    bool producesMidi() const override;
+
+    /** Clears the network's signal memory under the callback lock. Any thread except inside a block. */
+    void reset() override;
+
+    /** Creates the editor. Message thread; allocates the editor. */
+    juce::AudioProcessorEditor* createEditor() override;
+
+    /** Returns true. */
+    bool hasEditor() const override;
+
+    //==============================================================================
+    /** Returns 10. */
+    int getNumPrograms() override;
+
+    /** Returns the current program index. Any thread. */
+    int getCurrentProgram() override;
+
+    /** Applies a factory program through setParameter. Message thread. */
+    void setCurrentProgram (int index) override;
+
+    /** Returns a program's name (blank outside 0..9). Message thread; allocates the string. */
+    const juce::String getProgramName (int index) override;
+
+    /** Renames a program (cut to 23 UTF-8 bytes at a character boundary). Message thread. */
+    void changeProgramName (int index, const juce::String& newName) override;
+
+    /** Writes the saved-state block. Message thread; allocates the block. */
+    void getStateInformation (juce::MemoryBlock& destData) override;
+
+    /** Restores a saved-state block; anything malformed changes nothing. Message thread. */
+    void setStateInformation (const void* data, int sizeInBytes) override;
+
+    //==============================================================================
+    /** Accepts mono, stereo, 5.1 and 7.1.2 main buses with no more inputs than outputs. Any thread. */
+    bool isBusesLayoutSupported (const BusesLayout& layouts) const override;
+
+    /** Returns 16. */
+    int getNumParameters() override;
+
+    /** The key of parameters 0..15, "not in use" for 16, blank otherwise. Allocates the string. */
+    const juce::String getParameterName (int index) override;
+
+    /** The parameter's key as its host ID ("predelay", "decay", ...), so hosts store stable IDs. */
+    juce::String getParameterID (int index) override;
+
+    /** The stored value (flags 0 or 1, the meter for 16, 0 outside 0..16). Any thread; lock-free. */
+    float getParameter (int index) override;
+
+    /** The display text of parameters 0..15, blank otherwise. Any thread; allocates the string. */
+    const juce::String getParameterText (int index) override;
+
+    /** The reported default of parameters 0..15, 0 otherwise. */
+    float getParameterDefaultValue (int index) override;
+
+    /** Stores a value and retunes what depends on it. Any non-audio thread, or the audio thread between
+        blocks (as hosts deliver automation); may wait for a running block. Non-finite values sent to a
+        float parameter are ignored. No allocation. */
+    void setParameter (int index, float value) override;
+
+    /** Decimal text of index + 1. */
+    const juce::String getInputChannelName (int channelIndex) const override;
+
+    /** Decimal text of index + 1. */
+    const juce::String getOutputChannelName (int channelIndex) const override;
+
+    /** Returns false. */
+    bool silenceInProducesSilenceOut() const override;
+
+    //==============================================================================
+    /** Lock-free read of a stored parameter value, as getParameter but const and not deprecated.
+        Any thread (the editor's timer uses it). */
+    float parameterValue (int index) const noexcept;
+
+private:
+    friend struct ProcessorInspector; // read-only view of the network for the test suite
+
+    //==============================================================================
+    // Parameter values, indexes 0..16. Written by host, editor and program threads, read by the audio
+    // thread and the editor timer: every value is an independent atomic scalar (relaxed ordering).
+    std::atomic<float> predelay { tolvmark::initialParameterValues[tolvmark::kPredelay] };
+    std::atomic<float> decay { tolvmark::initialParameterValues[tolvmark::kDecay] };
+    std::atomic<float> low { tolvmark::initialParameterValues[tolvmark::kLow] };
+    std::atomic<float> high { tolvmark::initialParameterValues[tolvmark::kHigh] };
+    std::atomic<float> fhighcut2 { tolvmark::initialParameterValues[tolvmark::kHighCut2] };
+    std::atomic<float> fhighcut3 { tolvmark::initialParameterValues[tolvmark::kHighCut3] };
+    std::atomic<float> inputMeter { 0.0f };
+    std::atomic<float> fmix { tolvmark::initialParameterValues[tolvmark::kMix] };
+    std::atomic<float> oversampling { tolvmark::initialParameterValues[tolvmark::kOversampling] };
+    std::atomic<std::uint8_t> bypass { 0 };
+    std::atomic<std::uint8_t> useClassic { 1 };
+    std::atomic<std::uint8_t> surroundSwitch { 0 };
+    std::atomic<float> leftLevel { tolvmark::initialParameterValues[tolvmark::kLeftLevel] };
+    std::atomic<float> rightLevel { tolvmark::initialParameterValues[tolvmark::kRightLevel] };
+    std::atomic<float> centerLevel { tolvmark::initialParameterValues[tolvmark::kCenterLevel] };
+    std::atomic<float> leftSLevel { tolvmark::initialParameterValues[tolvmark::kLeftSLevel] };
+    std::atomic<float> rightSLevel { tolvmark::initialParameterValues[tolvmark::kRightSLevel] };
+
+    std::atomic<float>* floatParameter (int index) noexcept;
+    std::atomic<std::uint8_t>* flagParameter (int index) noexcept;
+
+    //==============================================================================
+    // Programs.
+    juce::Array<ProgramRecord> factoryPrograms;
+    std::atomic<int> curProgram { 0 };
+
+    //==============================================================================
+    // Hooks of setParameter that retune the network for the value just stored.
+    void applyPredelayTimes();
+    void applyHighCut();
+    void applyOversamplingFactor();
+    void updateCoefficients();
+
+    template <typename SampleType>
+    void renderBlock (juce::AudioBuffer<SampleType>& buffer);
+
+    void addFactoryPrograms();
+
+    std::atomic<int> programChangeStamp { 0 };
+    MillisecondClock millisecondClock;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (QuellorAudioProcessor)
+};
+
+JUCE_END_IGNORE_WARNINGS_GCC_LIKE

@@ -1,0 +1,273 @@
+// The processor's fixed answers, bus-layout rule and parameter set.
+
+#include "processor/QuellorAudioProcessor.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <memory>
+
+JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE ("-Wdeprecated-declarations")
+
+using namespace tolvmark;
+
+namespace
+{
+std::unique_ptr<QuellorAudioProcessor> makeProcessor()
+{
+    return std::make_unique<QuellorAudioProcessor>();
+}
+
+juce::AudioChannelSet setNamed (const std::string& name)
+{
+    if (name == "mono") return juce::AudioChannelSet::mono();
+    if (name == "stereo") return juce::AudioChannelSet::stereo();
+    if (name == "5.1") return juce::AudioChannelSet::create5point1();
+    if (name == "7.1.2") return juce::AudioChannelSet::create7point1point2();
+    if (name == "7.1") return juce::AudioChannelSet::create7point1();
+    if (name == "quad") return juce::AudioChannelSet::quadraphonic();
+    if (name == "3ch") return juce::AudioChannelSet::createLCR();
+    if (name == "disabled") return juce::AudioChannelSet::disabled();
+    return {};
+}
+} // namespace
+
+//==============================================================================
+struct LayoutCase
+{
+    std::string input, output; // "missing" leaves the bus out of the layout
+    bool accepted;
+};
+
+class BusLayoutTest : public ::testing::TestWithParam<LayoutCase>
+{
+};
+
+TEST_P (BusLayoutTest, FollowsTheLayoutRule)
+{
+    const auto& c = GetParam();
+    auto processor = makeProcessor();
+
+    juce::AudioProcessor::BusesLayout layout;
+    if (c.input != "missing")
+        layout.inputBuses.add (setNamed (c.input));
+    if (c.output != "missing")
+        layout.outputBuses.add (setNamed (c.output));
+
+    EXPECT_EQ (processor->checkBusesLayoutSupported (layout), c.accepted) << c.input << " -> " << c.output;
+}
+
+static std::vector<LayoutCase> allLayoutCases()
+{
+    const std::vector<std::string> supported { "mono", "stereo", "5.1", "7.1.2" };
+    std::vector<LayoutCase> cases;
+
+    // Every pair of the four supported sets: accepted exactly when inputs <= outputs.
+    for (size_t i = 0; i < supported.size(); ++i)
+        for (size_t o = 0; o < supported.size(); ++o)
+            cases.push_back ({ supported[i], supported[o], i <= o });
+
+    // Unsupported sets, disabled and missing buses on either side.
+    for (const std::string other : { "7.1", "quad", "3ch", "disabled", "missing" })
+    {
+        cases.push_back ({ other, "7.1.2", false });
+        cases.push_back ({ "mono", other, false });
+    }
+
+    cases.push_back ({ "missing", "missing", false });
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P (AllPairs, BusLayoutTest, ::testing::ValuesIn (allLayoutCases()));
+
+TEST (ProcessorIdentity, AnswersTheHostsFixedQuestions)
+{
+    auto processor = makeProcessor();
+
+    EXPECT_EQ (processor->getName(), "Tolv_mark");
+    EXPECT_EQ (processor->getTailLengthSeconds(), 10.0);
+    EXPECT_FALSE (processor->acceptsMidi());
+    EXPECT_FALSE (processor->producesMidi());
+    EXPECT_TRUE (processor->hasEditor());
+    EXPECT_FALSE (processor->silenceInProducesSilenceOut());
+    EXPECT_FALSE (processor->supportsDoublePrecisionProcessing());
+    EXPECT_EQ (processor->getNumPrograms(), 10);
+    EXPECT_EQ (processor->getCurrentProgram(), 0);
+
+    // The tail does not depend on the settings.
+    processor->setParameter (kDecay, 1.0f);
+    processor->setParameter (kBypass, 1.0f);
+    EXPECT_EQ (processor->getTailLengthSeconds(), 10.0);
+
+    EXPECT_EQ (processor->getInputChannelName (0), "1");
+    EXPECT_EQ (processor->getOutputChannelName (9), "10");
+    EXPECT_EQ (processor->getInputChannelName (-3), "-2");
+
+    ASSERT_EQ (processor->getBusCount (true), 1);
+    ASSERT_EQ (processor->getBusCount (false), 1);
+    EXPECT_EQ (processor->getBus (true, 0)->getName(), "Input");
+    EXPECT_EQ (processor->getBus (false, 0)->getName(), "Output");
+    EXPECT_EQ (processor->getBus (true, 0)->getCurrentLayout(), juce::AudioChannelSet::stereo());
+    EXPECT_EQ (processor->getBus (false, 0)->getCurrentLayout(), juce::AudioChannelSet::stereo());
+}
+
+//==============================================================================
+TEST (Parameters, NamesDefaultsAndConstructorValues)
+{
+    auto processor = makeProcessor();
+    ASSERT_EQ (processor->getNumParameters(), 16);
+
+    const char* names[] = { "predelay",  "decay",      "low",         "high",        "fhighcut2",      "fhighcut3",
+                            "fmix",      "bypass",     "use_classic", "leftlevel",   "rightlevel",     "centerlevel",
+                            "leftslevel", "rightslevel", "surroundswitch", "oversampling" };
+    const float defaults[] = { 0.33333334f, 0.5f, 0.25f, 1.0f, 0.75f, 0.75f, 1.0f, 0.0f,
+                               1.0f,        0.5f, 0.5f,  0.5f, 0.5f,  0.5f,  1.0f, 0.75f };
+    const float initial[] = { 0.0f, 0.5f, 0.5f, 1.0f, 0.75f, 0.75f, 1.0f, 0.0f,
+                              1.0f, 0.5f, 0.5f, 0.5f, 0.5f,  0.5f,  0.0f, 0.0f };
+
+    for (int i = 0; i < 16; ++i)
+    {
+        EXPECT_EQ (processor->getParameterName (i), names[i]) << i;
+        EXPECT_EQ (processor->getParameterID (i), names[i]) << i;
+        EXPECT_EQ (processor->getParameterDefaultValue (i), defaults[i]) << i;
+        EXPECT_EQ (processor->getParameter (i), initial[i]) << i;
+    }
+
+    EXPECT_EQ (processor->getParameterName (16), "not in use");
+    EXPECT_EQ (processor->getParameterText (16), "");
+    EXPECT_EQ (processor->getParameterDefaultValue (16), 0.0f);
+    EXPECT_EQ (processor->getParameter (16), 0.0f);
+
+    for (int outside : { 17, -1, 1000 })
+    {
+        EXPECT_EQ (processor->getParameterName (outside), "") << outside;
+        EXPECT_EQ (processor->getParameterText (outside), "") << outside;
+        EXPECT_EQ (processor->getParameter (outside), 0.0f) << outside;
+        EXPECT_EQ (processor->getParameterDefaultValue (outside), 0.0f) << outside;
+    }
+}
+
+struct TextCase
+{
+    int index;
+    float value;
+    const char* text;
+};
+
+class ParameterTextTest : public ::testing::TestWithParam<TextCase>
+{
+};
+
+TEST_P (ParameterTextTest, FormatsTheStoredValue)
+{
+    const auto& c = GetParam();
+    auto processor = makeProcessor();
+    processor->setParameter (c.index, c.value);
+    EXPECT_EQ (processor->getParameterText (c.index), c.text) << "index " << c.index << " value " << c.value;
+}
+
+INSTANTIATE_TEST_SUITE_P (
+    Texts, ParameterTextTest,
+    ::testing::Values (
+        TextCase { kDecay, 0.0f, "0.40 s" }, TextCase { kDecay, 0.0625f, "0.40 s" },
+        TextCase { kDecay, 0.07f, "0.60 s" }, TextCase { kDecay, 0.5f, "2.00 s" },
+        TextCase { kDecay, 0.51f, "2.20 s" }, TextCase { kDecay, 1.0f, "4.50 s" },
+        TextCase { kDecay, 1.5f, "4.50 s" }, // above 1 the step stays on the last entry
+        TextCase { kLow, 0.25f, "0.50 x" }, TextCase { kLow, 0.26f, "1.00 x" }, TextCase { kLow, 1.0f, "2.00 x" },
+        TextCase { kLow, 3.0f, "2.00 x" }, TextCase { kHigh, 0.75f, "0.50 x" }, TextCase { kHigh, 0.76f, "max" },
+        TextCase { kHigh, 1.0f, "max" }, TextCase { kHigh, 0.0f, "0.25 x" }, TextCase { kHigh, 0.3f, "0.33 x" },
+        TextCase { kHighCut2, 0.0f, "5.00 kHz" }, TextCase { kHighCut2, 0.75f, "11.00 kHz" },
+        TextCase { kHighCut3, 1.0f, "13.00 kHz" }, TextCase { kMix, 1.0f, "100.00 %" },
+        TextCase { kMix, 0.57f, "57.00 %" }, TextCase { kPredelay, 1.0f / 3.0f, "40.00 ms" },
+        TextCase { kPredelay, 1.0f, "120.00 ms" }, TextCase { kLeftLevel, 0.5f, "-0.02 dB" },
+        TextCase { kRightSLevel, 1.0f, "6.00 dB" }, TextCase { kCenterLevel, 0.000501187f, "-60.00 dB" },
+        TextCase { kOversampling, 0.2399f, "1 x" }, TextCase { kOversampling, 0.24f, "1 x" },
+        TextCase { kOversampling, 0.25f, "2 x" }, TextCase { kOversampling, 0.49f, "3 x" },
+        TextCase { kOversampling, 0.5f, "3 x" }, TextCase { kOversampling, 0.74f, "4 x" },
+        TextCase { kOversampling, 0.75f, "4 x" }, TextCase { kOversampling, 1.0f, "4 x" },
+        TextCase { kBypass, 0.3f, "OFF" }, TextCase { kBypass, 0.0f, "ON" },
+        TextCase { kUseClassic, 1.0f, "classic" }, TextCase { kUseClassic, 0.0f, "modern" },
+        TextCase { kSurroundSwitch, 1.0f, "reversed" }, TextCase { kSurroundSwitch, 0.0f, "normal" }));
+
+TEST (Parameters, LevelTextOfZeroIsMinusInfinityAsJuceFormatsIt)
+{
+    auto processor = makeProcessor();
+    processor->setParameter (kLeftLevel, 0.0f);
+    EXPECT_EQ (processor->getParameterText (kLeftLevel),
+               juce::String (-std::numeric_limits<float>::infinity(), 2) + " dB");
+}
+
+TEST (Parameters, FlagsStoreOneForAnyNonZeroValueIncludingNaN)
+{
+    auto processor = makeProcessor();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+
+    for (int index : std::initializer_list<int> { kBypass, kUseClassic, kSurroundSwitch })
+    {
+        processor->setParameter (index, 0.3f);
+        EXPECT_EQ (processor->getParameter (index), 1.0f) << index;
+        processor->setParameter (index, 0.0f);
+        EXPECT_EQ (processor->getParameter (index), 0.0f) << index;
+        processor->setParameter (index, nan);
+        EXPECT_EQ (processor->getParameter (index), 1.0f) << index;
+        processor->setParameter (index, -1.0f);
+        EXPECT_EQ (processor->getParameter (index), 1.0f) << index;
+    }
+}
+
+TEST (Parameters, FloatsAreStoredUnclampedButNonFiniteValuesAreIgnored)
+{
+    auto processor = makeProcessor();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+
+    for (int index : std::initializer_list<int> { kPredelay, kDecay, kLow, kHigh, kHighCut2, kHighCut3, kMix, kLeftLevel, kRightLevel,
+                       kCenterLevel, kLeftSLevel, kRightSLevel, kOversampling, (int) kInputMeter })
+    {
+        processor->setParameter (index, 0.3f);
+        processor->setParameter (index, nan);
+        EXPECT_EQ (processor->getParameter (index), 0.3f) << index;
+        processor->setParameter (index, inf);
+        processor->setParameter (index, -inf);
+        EXPECT_EQ (processor->getParameter (index), 0.3f) << index;
+        processor->setParameter (index, 1.25f);
+        EXPECT_EQ (processor->getParameter (index), 1.25f) << index;
+        EXPECT_FALSE (processor->getParameterText (index).isEmpty() && index != kInputMeter) << index;
+    }
+
+    // Indexes outside 0..16 store nothing.
+    processor->setParameter (17, 0.9f);
+    processor->setParameter (-1, 0.9f);
+    EXPECT_EQ (processor->getParameter (17), 0.0f);
+    EXPECT_EQ (processor->getParameter (-1), 0.0f);
+}
+
+TEST (Parameters, MeterSlotStoresAndReads)
+{
+    auto processor = makeProcessor();
+    processor->setParameter (kInputMeter, 0.6f);
+    EXPECT_EQ (processor->getParameter (kInputMeter), 0.6f);
+    EXPECT_EQ (processor->getParameterText (kInputMeter), "");
+}
+
+TEST (StepRules, DecayAndQuarterStepsFollowTheirThresholds)
+{
+    struct Case
+    {
+        float value;
+        int decay, quarter;
+    };
+
+    const Case cases[] = { { -1.0f, 0, 0 }, { 0.0f, 0, 0 },    { 0.0625f, 0, 0 }, { 0.07f, 1, 0 },
+                           { 0.25f, 3, 0 }, { 0.26f, 4, 1 },   { 0.5f, 7, 1 },    { 0.51f, 8, 2 },
+                           { 0.75f, 11, 2 }, { 0.76f, 12, 3 }, { 1.0f, 15, 3 },   { 7.0f, 15, 3 } };
+
+    for (const auto& c : cases)
+    {
+        EXPECT_EQ (decayStep (c.value), c.decay) << c.value;
+        EXPECT_EQ (quarterStep (c.value), c.quarter) << c.value;
+    }
+}
+
+JUCE_END_IGNORE_WARNINGS_GCC_LIKE
