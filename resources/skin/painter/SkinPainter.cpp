@@ -570,14 +570,11 @@ Image modeSwitch(bool vintage)
     const Colour lit = Colour(0xffff5a3c), dim = Colour(0xff6a6e74);
     text(g, "MODERN", { 2.0f, 4.0f, 38.0f, 12.0f }, font, vintage ? dim : lit);
     text(g, "VINTAGE", { 40.0f, 4.0f, 39.0f, 12.0f }, font, vintage ? lit : dim);
-    if (!vintage || vintage)
-    {
-        // the lit legend gets a faint glow
-        const Rectangle<float> litArea = vintage ? Rectangle<float>(42.0f, 5.0f, 35.0f, 10.0f)
-                                                 : Rectangle<float>(4.0f, 5.0f, 34.0f, 10.0f);
-        g.setColour(lit.withAlpha(0.10f));
-        g.fillRoundedRectangle(litArea.expanded(1.5f), 3.0f);
-    }
+    // the lit legend gets a faint glow
+    const Rectangle<float> litArea =
+        vintage ? Rectangle<float>(42.0f, 5.0f, 35.0f, 10.0f) : Rectangle<float>(4.0f, 5.0f, 34.0f, 10.0f);
+    g.setColour(lit.withAlpha(0.10f));
+    g.fillRoundedRectangle(litArea.expanded(1.5f), 3.0f);
 
     // slide switch
     const Rectangle<float> track(10.0f, 22.0f, 61.0f, 20.0f);
