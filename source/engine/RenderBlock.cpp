@@ -1,10 +1,195 @@
-#include "processor/QuellorAudioProcessor.h"
+// The audio block: block head, the per-sample loop (one per voicing) with the engine's stages in the
+// order the signal flows, the dry/wet mix into the host's channels and the input meter.
 
-// The audio block. Until the engine stages exist the block passes the audio through unchanged.
+#include "engine/InputNetwork.h"
+#include "engine/Modulators.h"
+#include "engine/OutputNetwork.h"
+#include "engine/Tank.h"
+
+#include <cmath>
+
+using namespace tolvmark;
+
+namespace
+{
+/** Host channel pointers of one block, by channel count (1, 2, 6 or 10; none for any other count). */
+template <typename SampleType>
+struct HostChannels
+{
+    SampleType* channel[10] {};
+    int count = 0;
+};
+} // namespace
+
+void QuellorAudioProcessor::updateMeter (float blockPeak) noexcept
+{
+    if (blockPeak > meterPeak)
+        meterPeak = blockPeak;
+    else
+        meterPeak = static_cast<float> (static_cast<double> (meterPeak) * 0.9);
+
+    int step;
+    if (meterPeak < 0.0631)
+        step = 0;
+    else if (meterPeak < 0.251)
+        step = 1;
+    else if (meterPeak < 0.501)
+        step = 2;
+    else if (meterPeak < 1.0)
+        step = 3;
+    else if (meterPeak < 2.0)
+        step = 4;
+    else
+        step = 5;
+
+    inputMeter.store (static_cast<float> (step) / 5.0f, std::memory_order_relaxed);
+}
+
+template <bool classic, typename SampleType>
+void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChannels, int numSamples,
+                                           const double (&levelGains)[5]) noexcept
+{
+    float blockPeak = 0.0f;
+
+    for (int i = 0; i < numSamples; ++i)
+    {
+        // 1-3. Modulators.
+        stepCascadeLfo (0);
+        stepCascadeLfo (1);
+        stepCascadeLfo (2);
+        stepGainLfo<classic>();
+        stepDiffuserLfo<classic>();
+
+        // 4. Input taking: the first two channels feed the reverb, every channel feeds the meter. A
+        // non-finite sample would poison the feedback network for good, so the engine hears silence
+        // instead (the dry path keeps what the host gave).
+        const SampleType hostLeft = host[0][i];
+        const SampleType hostRight = numChannels > 1 ? host[1][i] : hostLeft;
+        const double inputLeft = std::isfinite (hostLeft) ? static_cast<double> (hostLeft * SampleType (0.5)) : 0.0;
+        const double inputRight =
+            std::isfinite (hostRight) ? static_cast<double> (hostRight * SampleType (0.5)) : 0.0;
+
+        for (int c = 0; c < numChannels; ++c)
+        {
+            const SampleType x = host[c][i];
+            if (x > static_cast<SampleType> (blockPeak) && std::isfinite (x))
+                blockPeak = static_cast<float> (x);
+        }
+
+        // 5. Input network.
+        const auto input = runInputNetwork<classic> (inputLeft, inputRight);
+
+        // 6-7. Tank and tap mixers.
+        runTank<classic> (input.diffuserOutput);
+        double tapSumX;
+        double columnInputs[3];
+        runTapMixers (tapSumX, columnInputs);
+
+        // 8. Density cascade.
+        double cascadeOutputs[3];
+        runDensityCascade (columnInputs, cascadeOutputs);
+
+        // 9-11. Output channels, compander, matrix, output delays, high cut and levels.
+        const auto wet = runOutputNetwork (cascadeOutputs, tapSumX, input, levelGains);
+
+        // 12. Mix into the host channels.
+        const float mix = fmix.load (std::memory_order_relaxed);
+        const bool reversed = surroundSwitch.load (std::memory_order_relaxed) != 0;
+        const SampleType dryGain = static_cast<SampleType> (1.0f - mix);
+        const double wetGain = static_cast<double> (mix);
+
+        const double frontLeft = reversed ? wet.leftSurround : wet.left;
+        const double frontRight = reversed ? wet.rightSurround : wet.right;
+        const double rearLeft = reversed ? wet.left : wet.leftSurround;
+        const double rearRight = reversed ? wet.right : wet.rightSurround;
+
+        const auto mixInto = [&] (int channel, double wetSample) noexcept
+        {
+            host[channel][i] = static_cast<SampleType> (dryGain * host[channel][i] + wetGain * wetSample);
+        };
+
+        if (numChannels == 1)
+        {
+            const double h = wetGain * 0.5;
+            host[0][i] = static_cast<SampleType> (dryGain * host[0][i] + (frontLeft * h + frontRight * h));
+        }
+        else
+        {
+            mixInto (0, frontLeft);
+            mixInto (1, frontRight);
+
+            if (numChannels >= 6)
+            {
+                mixInto (2, wet.centre);
+                host[3][i] = static_cast<SampleType> (dryGain * host[3][i]);
+                mixInto (4, rearLeft);
+                mixInto (5, rearRight);
+            }
+
+            if (numChannels == 10)
+                for (int c = 6; c < 10; ++c)
+                    host[c][i] = SampleType (0);
+        }
+
+        // 13. Classic voicing: the meter follows every sample.
+        if constexpr (classic)
+            updateMeter (blockPeak);
+    }
+
+    if constexpr (! classic)
+        updateMeter (blockPeak);
+}
 
 template <typename SampleType>
-void QuellorAudioProcessor::renderBlock (juce::AudioBuffer<SampleType>&)
+void QuellorAudioProcessor::renderBlock (juce::AudioBuffer<SampleType>& buffer)
 {
+    // A bypassed block changes nothing at all.
+    if (bypass.load (std::memory_order_relaxed) != 0)
+        return;
+
+    const juce::ScopedNoDenormals noDenormals;
+
+    const double levelGains[5] = { static_cast<double> (leftLevel.load (std::memory_order_relaxed) * 2.5f),
+                                   static_cast<double> (rightLevel.load (std::memory_order_relaxed) * 2.5f),
+                                   static_cast<double> (centerLevel.load (std::memory_order_relaxed) * 2.5f),
+                                   static_cast<double> (leftSLevel.load (std::memory_order_relaxed) * 2.5f),
+                                   static_cast<double> (rightSLevel.load (std::memory_order_relaxed) * 2.5f) };
+
+    for (int b = 0; b < 9; ++b)
+        for (int c = 0; c < wireBuffers[b].getNumChannels(); ++c)
+            signals.wire[b][c] = wireBuffers[b].getWritePointer (c);
+
+    // Only the channel counts of the supported layouts are processed; any other buffer (and one whose
+    // count differs from the output layout's) passes untouched and feeds no meter.
+    const int numChannels = buffer.getNumChannels();
+    const bool supportedCount = numChannels == 1 || numChannels == 2 || numChannels == 6 || numChannels == 10;
+    const int channelsToProcess =
+        supportedCount && numChannels == getTotalNumOutputChannels() ? numChannels : 0;
+
+    SampleType* host[10] {};
+    for (int c = 0; c < channelsToProcess; ++c)
+        host[c] = buffer.getWritePointer (c);
+
+    setUpModulators();
+
+    const bool classic = useClassic.load (std::memory_order_relaxed) != 0;
+    const int numSamples = buffer.getNumSamples();
+
+    if (channelsToProcess == 0)
+        return;
+
+    if (numSamples <= 0)
+    {
+        // An empty block still lowers the modern meter once; the classic meter moves only per sample.
+        if (! classic)
+            updateMeter (0.0f);
+        return;
+    }
+
+    if (classic)
+        renderSamples<true> (host, channelsToProcess, numSamples, levelGains);
+    else
+        renderSamples<false> (host, channelsToProcess, numSamples, levelGains);
 }
 
 void QuellorAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)

@@ -1,30 +1,297 @@
 #include "processor/QuellorAudioProcessor.h"
 
-// Retuning of the reverb network. The network itself arrives with the DSP building blocks; until then
-// these hooks only keep the processor's lifecycle in place.
+#include "dsp/BandLimitSets.h"
 
-void QuellorAudioProcessor::prepareToPlay (double, int)
+#include <cmath>
+
+// Building, retuning and clearing the reverb network.
+
+using namespace tolvmark;
+
+namespace
 {
+/** Delay times of lines 0..68 at construction, in tenths of a second. */
+constexpr double initialDelayTimes[69] = {
+    0.062083333,    0.017083333,    0.000833333333, 0.062083333,    0.017083333,    0.000833333333, // 0-5
+    0.062083333,    0.017083333,    0.000833333333, 0.062083333,    0.017083333,    0.000833333333, // 6-11
+    0.062083333,    0.017083333,    0.000833333333, 0.062083333,    0.017083333,    0.000833333333, // 12-17
+    0.062083333,    0.017083333,    0.000833333333, 0.062083333,    0.017083333,    0.000833333333, // 18-23
+    0.02,                                                                                           // 24
+    0.04,           0.04,           0.04,           0.04,           0.04,           0.04,           // 25-30
+    0.1548,         0.1472,         0.007,                                                          // 31-33
+    0.02436,        0.001,          0.009436,       0.08,           0.08,                           // 34-38
+    0.04,           0.04,           0.04,           0.04,           0.04,           0.04,           // 39-44
+    0.04,           0.04,           0.04,           0.04,           0.04,           0.04,           // 45-50
+    0.04,           0.04,           0.04,           0.04,           0.04,           0.04,           // 51-56
+    0.16,           0.170703356920, 0.202043168559, 0.194057280483,                                 // 57-60
+    0.206785788673, 0.240271173343, 0.234558440709, 0.249695273198,                                 // 61-64
+    0.265732188579, 0.282722708567, 0.300723537443, 0.339794751298                                  // 65-68
+};
+
+/** Decay attenuation factors of the three tank columns. */
+constexpr double tankColumnFactors[3] = { -3.147215224, -3.965242704, -4.995892744 };
+
+/** Tap position ratios of the three tank columns. */
+constexpr double tankTapRatios[3][4] = { { 0.247798, 0.510330836, 0.788474686, 1.083157831 },
+                                         { 0.2242715, 0.461878877, 0.713615124, 0.980320388 },
+                                         { 0.240868, 0.496058757, 0.766423945, 1.052865884 } };
+
+/** Shelf depth of each tank column relative to the third. */
+constexpr float shelfColumnRatios[3] = { 0.6299605f, 0.7937f, 1.0f };
+
+/** Linear gain of an attenuation in dB: powf (10, x * 0.05f), the exponent rounded to single precision. */
+float linearGain (double decibels) noexcept
+{
+    return std::pow (10.0f, static_cast<float> (decibels * static_cast<double> (0.05f)));
+}
+
+/** A design frequency the bilinear transform can realise at this rate: below half the rate the
+    frequency is used as it is; at or above it (hosts running below about 26 kHz) it is held just
+    below the Nyquist frequency, so the filter stays stable. */
+double realisableFrequency (double frequency, double sampleRate) noexcept
+{
+    return frequency < sampleRate * 0.5 ? frequency : sampleRate * 0.49;
+}
+} // namespace
+
+void QuellorAudioProcessor::initialiseNetwork()
+{
+    for (auto& buffer : wireBuffers)
+        buffer.setSize (6, 1);
+    wireBuffers[7].setSize (2, 1);
+    wireBuffers[8].setSize (4, 1);
+    for (auto& buffer : wireBuffers)
+        buffer.clear();
+
+    inputCompander.attackTime = 0.0005;
+    inputCompander.releaseTime = 0.022;
+    inputCompander.ratio = std::numeric_limits<double>::infinity();
+    inputCompander.mode = 0.0;
+    inputCompander.threshold = 0.01;
+    inputCompander.envelope = 0.01;
+    inputCompander.setSampleRate (44100.0);
+
+    outputCompander.attackTime = static_cast<double> (0.0005f);
+    outputCompander.releaseTime = static_cast<double> (0.022f);
+    outputCompander.ratio = std::numeric_limits<double>::infinity();
+    outputCompander.mode = 1.0;
+    outputCompander.threshold = static_cast<double> (0.01f);
+    outputCompander.setSampleRate (44100.0);
+
+    for (int n = 0; n < 69; ++n)
+        delayLine (n).setDelayTime (initialDelayTimes[n]);
+    allpass.setDelayTime (0.017083333);
+
+    for (auto& filter : highCutFilters)
+        filter.setCutoff (static_cast<double> (13.0f / 21.0f));
+
+    for (auto& mixer : mixers)
+        mixer.mode = 0.0f;
+    mixers[1].raw0 = 1.0f;
+    mixers[7].raw0 = 1.0f;
+    mixers[7].flag1 = 1.0f;
+    mixers[8].raw0 = 1.0f;
+    mixers[8].flag1 = 1.0f;
+
+    currentSampleRate = 44100.0;
+
+    cascadeLfos[0] = { 0.0, 1, 0.0, 0.0, -0.0095 };
+    cascadeLfos[1] = { 6.0, 1, 0.0, 0.0, 0.0095 };
+    cascadeLfos[2] = { -7.5, -1, 0.0, 0.0, 0.0 };
+    gainLfo = { 0.0, 1, 0.0, 0.0, 0.0 };
+    diffuserLfo = { 0.0, 1, 0.0, 0.0, 0.0 };
+
+    // Before the host's first preparation the modulators step at the construction rate.
+    for (auto& step : modulationStepSizes)
+        step = 10.0 / 44100.0;
+
+    oversamplingFactor = 1.0;
+    modulationDepth = 0.0095;
+    meterPeak = 0.0f;
+}
+
+void QuellorAudioProcessor::initialiseModulationConstants()
+{
+    stepDecayDivisor = 200;
+    for (auto& gain : diffuserGains)
+        gain = 0.61365;
+}
+
+//==============================================================================
+void QuellorAudioProcessor::applyPredelayTimes()
+{
+    const double value = predelay.load (std::memory_order_relaxed);
+    delayLine (24).setDelayTime (value);
+    delayLine (31).setDelayTime (value + 0.1428);
+    delayLine (32).setDelayTime (value + 0.1513);
+}
+
+void QuellorAudioProcessor::applyHighCut()
+{
+    const float value = fhighcut2.load (std::memory_order_relaxed);
+    const double cutoff = static_cast<double> ((value * 8.0f + 5.0f) / 21.0f);
+
+    for (auto& filter : highCutFilters)
+        filter.setCutoff (cutoff);
+}
+
+void QuellorAudioProcessor::applyOversamplingFactor()
+{
+    oversamplingFactor = static_cast<double> (oversampling.load (std::memory_order_relaxed) * 4.0f + 1.0f);
+}
+
+void QuellorAudioProcessor::updateCoefficients()
+{
+    // 1. Density factor.
+    applyOversamplingFactor();
+    cascadeStageCount = cascadeStagesFor (oversamplingFactor, oversampling.load (std::memory_order_relaxed));
+
+    // 2.-3. Decay step and pre-delay.
+    const int decayIndex = decayStep (decay.load (std::memory_order_relaxed));
+    delayLine (24).setDelayTime (static_cast<double> (predelay.load (std::memory_order_relaxed)));
+
+    // 4. Column and tap attenuations in dB.
+    const double c = static_cast<double> (decayCoefficients[(size_t) decayIndex]);
+    for (int column = 0; column < 3; ++column)
+    {
+        tankColumnDb[column] = c * tankColumnFactors[column];
+        for (int position = 0; position < 4; ++position)
+            tankTapDb[column][position] = (c * tankColumnFactors[column]) * tankTapRatios[column][position];
+    }
+
+    // 5. Linear mixer gains (tap j,p is tankTapDb[j - 1][p - 1]).
+    const auto tap = [this] (int column, int position) { return linearGain (tankTapDb[column - 1][position - 1]); };
+    mixers[1].raw1 = linearGain (tankColumnDb[0]);
+    mixers[2].raw0 = tap (1, 2);
+    mixers[2].raw1 = tap (2, 1);
+    mixers[2].raw2 = tap (3, 3);
+    mixers[3].raw0 = tap (1, 4);
+    mixers[3].raw1 = tap (2, 4);
+    mixers[3].raw2 = tap (3, 4);
+    mixers[4].raw0 = tap (1, 1);
+    mixers[4].raw1 = tap (2, 3);
+    mixers[4].raw2 = tap (3, 2);
+    mixers[5].raw0 = tap (2, 2);
+    mixers[5].raw1 = tap (1, 3);
+    mixers[5].raw2 = tap (3, 1);
+
+    // 6. The classic path's fixed tone filter.
+    const double rate = currentSampleRate;
+    classicToneFilter.setCoefficients (
+        juce::IIRCoefficients::makeHighShelf (rate, realisableFrequency (9000.0, rate), 1.0, 1.2f));
+
+    // 7. Low shelves of the three columns.
+    const int lowIndex = quarterStep (low.load (std::memory_order_relaxed));
+    for (int column = 0; column < 3; ++column)
+    {
+        const float gain = column == 2 ? (lowShelfValues[(size_t) lowIndex] + 20.0f) / 20.0f
+                                       : (lowShelfValues[(size_t) lowIndex] * shelfColumnRatios[column] + 20.0f) / 20.0f;
+        lowShelfFilters[column].setCoefficients (
+            juce::IIRCoefficients::makeLowShelf (rate, realisableFrequency (100.0, rate), 0.7, gain));
+    }
+
+    // 8. High shelves of the three columns.
+    const int highIndex = quarterStep (high.load (std::memory_order_relaxed));
+    for (int column = 0; column < 3; ++column)
+    {
+        const float gain = column == 2
+                               ? (highShelfValues[(size_t) highIndex] + 20.0f) / 20.0f
+                               : (highShelfValues[(size_t) highIndex] * shelfColumnRatios[column] + 20.0f) / 20.0f;
+        highShelfFilters[column].setCoefficients (
+            juce::IIRCoefficients::makeHighShelf (rate, realisableFrequency (6000.0, rate), 0.7, gain));
+    }
+
+    // 9. Output delay times follow the high step.
+    const double c2 = static_cast<double> (decayCoefficients[(size_t) highIndex]);
+    delayLine (34).setDelayTime (0.02436 + 0.1 * c2);
+    delayLine (35).setDelayTime (0.01 + 0.1 * c2);
+    delayLine (36).setDelayTime (0.009436 + 0.15 * c2);
+    delayLine (37).setDelayTime (0.3 * c2);
+    delayLine (38).setDelayTime (0.3 * c2);
+
+    // 10. Modulation rates by voicing, slowed by the density factor.
+    const bool classic = useClassic.load (std::memory_order_relaxed) != 0;
+    const double cascadeRate = classic ? 13.0 : 9.75;
+    modulationRates[0] = cascadeRate / oversamplingFactor;
+    modulationRates[1] = cascadeRate / oversamplingFactor;
+    modulationRates[2] = cascadeRate / oversamplingFactor;
+    modulationRates[3] = (classic ? 0.137 : 0.06127) / oversamplingFactor;
+    modulationRates[4] = (classic ? 0.0334 : 320.0) / oversamplingFactor;
+
+    // 11. Cascade modulation depth.
+    modulationDepth = 0.0199;
+}
+
+int QuellorAudioProcessor::cascadeStagesFor (double factor, float oversamplingValue) noexcept
+{
+    if (factor == 4.0)
+        return 4;
+    if (factor == 3.0)
+        return 3;
+    if (factor == 2.0)
+        return 2;
+    if (factor == 1.0)
+        return 1;
+
+    // Between the steps (and at 5), run the stage count that the parameter's text names.
+    const double value = oversamplingValue;
+    if (value < 0.24)
+        return 1;
+    if (value < 0.49)
+        return 2;
+    if (value < 0.74)
+        return 3;
+    return 4;
+}
+
+//==============================================================================
+void QuellorAudioProcessor::prepareToPlay (double sampleRate, int)
+{
+    const juce::ScopedLock lock (getCallbackLock());
+
+    currentSampleRate = sampleRate;
+    applyOversamplingFactor();
+
+    for (int n = 0; n < 24; ++n)
+        delayLine (n).setSampleRate (sampleRate);
+
+    bandLimitFilters[0].setSampleRate (sampleRate);
+    for (auto& filter : highCutFilters)
+        filter.setSampleRate (sampleRate);
+    bandLimitFilters[1].setSampleRate (sampleRate);
+
+    for (int n = 24; n < 69; ++n)
+        delayLine (n).setSampleRate (sampleRate);
+
+    inputCompander.setSampleRate (sampleRate);
+    outputCompander.setSampleRate (sampleRate);
+
+    for (auto& step : modulationStepSizes)
+        step = 10.0 / sampleRate;
+
     updateCoefficients();
 }
 
 void QuellorAudioProcessor::reset()
 {
     const juce::ScopedLock lock (getCallbackLock());
-}
 
-void QuellorAudioProcessor::applyPredelayTimes()
-{
-}
+    for (int n = 0; n < 69; ++n)
+        delayLine (n).clear();
 
-void QuellorAudioProcessor::applyHighCut()
-{
-}
+    bandLimitFilters[0].reset();
+    for (auto& filter : highCutFilters)
+        filter.clear();
+    bandLimitFilters[1].reset();
 
-void QuellorAudioProcessor::applyOversamplingFactor()
-{
-}
+    for (auto& filter : highShelfFilters)
+        filter.reset();
+    classicToneFilter.reset();
+    for (auto& filter : lowShelfFilters)
+        filter.reset();
 
-void QuellorAudioProcessor::updateCoefficients()
-{
+    for (auto& buffer : wireBuffers)
+        buffer.clear();
+
+    signals.clear();
 }

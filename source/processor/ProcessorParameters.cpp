@@ -99,6 +99,11 @@ float QuellorAudioProcessor::getParameterDefaultValue (int index)
 
 void QuellorAudioProcessor::setParameter (int index, float value)
 {
+    // Everything the engine derives from the parameters changes only between blocks: the hosts' wrappers
+    // hold the callback lock around every block, so holding it here hands the engine one consistent
+    // set of coefficients (never a half-written filter).
+    const juce::ScopedLock lock (getCallbackLock());
+
     if (auto* flag = flagParameter (index))
     {
         // Any value other than 0 (NaN included) switches on.

@@ -16,8 +16,10 @@ QuellorAudioProcessor::QuellorAudioProcessor (MillisecondClock clock)
 {
     programChangeStamp = (int) millisecondClock();
 
+    initialiseNetwork();
     updateCoefficients();
     reset();
+    initialiseModulationConstants();
 
     addFactoryPrograms();
     curProgram = 0;

@@ -1,5 +1,14 @@
 #pragma once
 
+#include "dsp/Allpass.h"
+#include "dsp/Compander.h"
+#include "dsp/Compander4.h"
+#include "dsp/Lowpass.h"
+#include "dsp/Lowpass4.h"
+#include "dsp/Mixer.h"
+#include "dsp/SimpleDelay.h"
+#include "dsp/WireBuffer.h"
+#include "engine/EngineState.h"
 #include "processor/Parameters.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
@@ -173,7 +182,50 @@ private:
     std::atomic<int> curProgram { 0 };
 
     //==============================================================================
+    // The reverb network, in the order of its numbering. Everything the engine reads is written only
+    // while the callback lock is held (setParameter, prepareToPlay, reset), so a block always sees one
+    // consistent set of coefficients.
+    Compander inputCompander;
+    Compander4 outputCompander;
+    SimpleDelay delayLinesBelowAllpass[24]; // delay lines 0..23
+    Allpass allpass { 0.15, 0.633f };       // built and kept, never processed
+    SimpleDelay delayLinesAboveAllpass[45]; // delay lines 24..68
+    Lowpass4 bandLimitFilters[2];
+    Lowpass highCutFilters[5];
+    Mixer mixers[9];
+    juce::IIRFilter highShelfFilters[3];
+    juce::IIRFilter classicToneFilter;
+    juce::IIRFilter lowShelfFilters[3];
+    WireBuffer wireBuffers[9];
+
+    /** Delay line n (0..68) by its number. */
+    SimpleDelay& delayLine (int n) noexcept
+    {
+        return n < 24 ? delayLinesBelowAllpass[n] : delayLinesAboveAllpass[n - 24];
+    }
+
+    // Engine state, tables and constants.
+    double currentSampleRate = 44100.0;
+    double oversamplingFactor = 1.0;
+    double modulationDepth = 0.0095;
+    double modulationRates[5] {};
+    double modulationStepSizes[4] {};
+    int stepDecayDivisor = 0;
+    double diffuserGains[3] {};
+    float meterPeak = 0.0f;
+    double tankColumnDb[3] {};
+    double tankTapDb[3][4] {};
+    int cascadeStageCount = 1;
+    tolvmark::CrossfadeLfo cascadeLfos[3];
+    tolvmark::CrossfadeLfo gainLfo;
+    tolvmark::CrossfadeLfo diffuserLfo;
+    tolvmark::EngineSignals signals;
+
+    //==============================================================================
     // Hooks of setParameter that retune the network for the value just stored.
+    void initialiseNetwork();
+    void initialiseModulationConstants();
+    static int cascadeStagesFor (double factor, float oversamplingValue) noexcept;
     void applyPredelayTimes();
     void applyHighCut();
     void applyOversamplingFactor();
@@ -181,6 +233,27 @@ private:
 
     template <typename SampleType>
     void renderBlock (juce::AudioBuffer<SampleType>& buffer);
+
+    // The engine's per-sample stages, in the order the signal flows (source/engine/).
+    template <bool classic, typename SampleType>
+    void renderSamples (SampleType* const* host, int numChannels, int numSamples,
+                        const double (&levelGains)[5]) noexcept;
+    void setUpModulators() noexcept;
+    void stepCascadeLfo (int column) noexcept;
+    template <bool classic>
+    void stepGainLfo() noexcept;
+    template <bool classic>
+    void stepDiffuserLfo() noexcept;
+    template <bool classic>
+    tolvmark::InputNetworkOutputs runInputNetwork (double inputLeft, double inputRight) noexcept;
+    template <bool classic>
+    void runTank (double diffuserOutput) noexcept;
+    void runTapMixers (double& tapSumX, double (&columnInputs)[3]) noexcept;
+    void runDensityCascade (const double (&columnInputs)[3], double (&cascadeOutputs)[3]) noexcept;
+    tolvmark::WetSignals runOutputNetwork (const double (&cascadeOutputs)[3], double tapSumX,
+                                           const tolvmark::InputNetworkOutputs& input,
+                                           const double (&levelGains)[5]) noexcept;
+    void updateMeter (float blockPeak) noexcept;
 
     void addFactoryPrograms();
 

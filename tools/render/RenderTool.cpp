@@ -146,7 +146,11 @@ int main (int argc, char* argv[])
     plugin->setBusesLayout (layout);
 
     if (const auto program = argumentAfter (args, "--program"); program.isNotEmpty())
+    {
+        // The plug-in ignores program changes in its first 200 ms, while a host restores a project.
+        juce::Thread::sleep (250);
         plugin->setCurrentProgram (program.getIntValue());
+    }
 
     plugin->prepareToPlay (sampleRate, blockSize);
 

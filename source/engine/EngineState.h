@@ -1,0 +1,54 @@
+#pragma once
+
+namespace tolvmark
+{
+/** The state of one modulator: a phase that moves by a small step every sample and turns or wraps at
+    fixed bounds. The cascade and diffuser modulators also walk an accumulator that retunes their
+    delay lines at each wrap. Audio thread only (set up once by the processor's constructor). */
+struct CrossfadeLfo
+{
+    double phase = 0.0;
+    int direction = 1;
+    double stepUp = 0.0;
+    double stepDown = 0.0;
+    double accumulator = 0.0;
+};
+
+/** Signal values the engine keeps between samples, and the work-buffer channel pointers it takes at
+    the head of each block. Audio thread; cleared by the processor's reset. */
+struct EngineSignals
+{
+    /** The three input diffuser sections' weighted outputs of the previous sample (s1, s2, s3). */
+    double diffuserStates[3] {};
+
+    /** Tank taps T1..T12 (index 0..11); T4, T8 and T12 feed their columns back at the next sample. */
+    double tankTaps[12] {};
+
+    /** Write pointers to channel c of work buffer b, taken once per block. */
+    double* wire[9][6] {};
+
+    /** Zeroes the signal values (not the pointers). */
+    void clear() noexcept
+    {
+        for (auto& s : diffuserStates)
+            s = 0.0;
+        for (auto& t : tankTaps)
+            t = 0.0;
+    }
+};
+
+/** The five wet outputs of one sample, in the order left, right, centre, left surround, right surround. */
+struct WetSignals
+{
+    double left = 0.0, right = 0.0, centre = 0.0, leftSurround = 0.0, rightSurround = 0.0;
+};
+
+/** The signals the input network hands to the tank and the output network within one sample. */
+struct InputNetworkOutputs
+{
+    double diffuserOutput = 0.0; // t3, also scaled by 0.8 in the modern path
+    double diffuserTap = 0.0;    // v, the first diffuser section's input
+    double longTap1 = 0.0;
+    double longTap2 = 0.0;
+};
+} // namespace tolvmark

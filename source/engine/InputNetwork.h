@@ -1,0 +1,82 @@
+#pragma once
+
+// The input network: compander, mono sum, band limiting, pre-delay with its two long taps and the
+// three-section input diffuser. Included only by the block renderer.
+
+#include "processor/QuellorAudioProcessor.h"
+
+template <bool classic>
+inline tolvmark::InputNetworkOutputs QuellorAudioProcessor::runInputNetwork (double inputLeft,
+                                                                             double inputRight) noexcept
+{
+    auto& wire = signals.wire;
+
+    // Compander on the input pair (work buffer 7).
+    wire[7][0][0] = inputLeft;
+    wire[7][1][0] = inputRight;
+    inputCompander.processSample (wire[7][0][0], wire[7][1][0]);
+    const double left = wire[7][0][0];
+    const double right = wire[7][1][0];
+
+    // Mono sum, in single precision.
+    float monoInput;
+    if constexpr (classic)
+        monoInput = classicToneFilter.processSingleSampleRaw (static_cast<float> ((left + right) / 3.0));
+    else
+        monoInput = static_cast<float> ((left + right) * 0.5);
+
+    // Band limit, pre-delay and the long taps.
+    const double bandLimitedInput =
+        bandLimitFilters[1].processSample (bandLimitFilters[0].processSample (static_cast<double> (monoInput)));
+    const double p = delayLine (24).tick (bandLimitedInput);
+
+    tolvmark::InputNetworkOutputs out;
+    out.longTap2 = delayLine (32).tick (p);
+    out.longTap1 = delayLine (31).tick (p);
+
+    // Diffuser crossfade weight, held within [-1, 1].
+    double w = diffuserLfo.phase;
+    if (w > 1.0)
+        w = 1.0;
+    if (w < -1.0)
+        w = -1.0;
+    diffuserLfo.phase = w;
+
+    const double weightB = (1.0 - w) * 0.5;
+    const double weightA = (w + 1.0) * 0.5;
+    auto& s = signals.diffuserStates;
+
+    // Section 1: lines 0 and 3.
+    const double v = p + s[0];
+    const double t1 = p - s[0];
+    {
+        const double a = delayLine (0).tick (v);
+        const double b = delayLine (3).tick (v);
+        s[0] = (b * weightB + weightA * a) * diffuserGains[0];
+    }
+
+    // Section 2: lines 1 and 4.
+    const double u2 = t1 + s[1];
+    const double t2 = t1 * 0.496 - s[1];
+    {
+        const double a = delayLine (1).tick (u2);
+        const double b = delayLine (4).tick (u2);
+        s[1] = (b * weightB + weightA * a) * diffuserGains[1];
+    }
+
+    // Section 3: lines 2 and 5.
+    const double u3 = t2 + s[2];
+    double t3 = t2 * 0.496 - s[2];
+    {
+        const double a = delayLine (2).tick (u3);
+        const double b = delayLine (5).tick (u3);
+        s[2] = (b * weightB + weightA * a) * diffuserGains[2];
+    }
+
+    if constexpr (! classic)
+        t3 = t3 * static_cast<double> (0.8f);
+
+    out.diffuserOutput = t3;
+    out.diffuserTap = v;
+    return out;
+}

@@ -1,0 +1,178 @@
+#pragma once
+
+// The five modulators, advanced once per sample before the input is taken: the three cascade
+// modulators (identical in both voicings), the tank gain wobble and the input diffuser crossfade.
+// Included only by the block renderer.
+
+#include "processor/QuellorAudioProcessor.h"
+
+inline void QuellorAudioProcessor::setUpModulators() noexcept
+{
+    // The steps are tied to 44.1 kHz whatever the host's rate.
+    for (int k = 0; k < 3; ++k)
+    {
+        cascadeLfos[k].stepUp = modulationRates[k] * (400.0 / 44100.0);
+        cascadeLfos[k].stepDown = -(modulationRates[k] * (400.0 / 44100.0));
+    }
+
+    const double gainStep = static_cast<double> (static_cast<float> (40.0 / 44100.0));
+    gainLfo.stepUp = modulationRates[3] * gainStep;
+    gainLfo.stepDown = -(modulationRates[3] * gainStep);
+}
+
+inline void QuellorAudioProcessor::stepCascadeLfo (int column) noexcept
+{
+    // Lines A and B of the column's four twin-delay stages.
+    static constexpr int linesA[3][4] = { { 25, 39, 45, 51 }, { 27, 41, 47, 53 }, { 29, 43, 49, 55 } };
+    static constexpr int linesB[3][4] = { { 26, 40, 46, 52 }, { 28, 42, 48, 54 }, { 30, 44, 50, 56 } };
+
+    auto& lfo = cascadeLfos[column];
+    const double divisor = static_cast<double> (stepDecayDivisor);
+    const double stepSize = modulationStepSizes[column];
+    const double offset = 0.02 / oversamplingFactor;
+    const double bound = modulationDepth / oversamplingFactor;
+
+    const auto setLines = [this] (const int (&lines)[4], double time) noexcept
+    {
+        for (int line : lines)
+            delayLine (line).setDelayTime (time);
+    };
+
+    if (lfo.direction == 1)
+    {
+        lfo.phase = lfo.phase + lfo.stepDown;
+        lfo.stepDown = lfo.stepDown - lfo.stepDown / divisor;
+
+        if (lfo.phase < -10.0)
+        {
+            lfo.phase = 10.0;
+            lfo.accumulator = lfo.accumulator + stepSize;
+            setLines (linesA[column], offset + lfo.accumulator);
+        }
+
+        if (lfo.phase == 10.0)
+        {
+            setLines (linesB[column], lfo.accumulator + stepSize + offset);
+            if (lfo.accumulator > bound)
+                lfo.direction = -1;
+        }
+    }
+
+    if (lfo.direction == -1)
+    {
+        lfo.phase = lfo.phase + lfo.stepUp;
+        lfo.stepUp = lfo.stepUp - lfo.stepUp / divisor;
+
+        if (lfo.phase > 10.0)
+        {
+            lfo.phase = -10.0;
+            lfo.accumulator = lfo.accumulator - stepSize;
+            setLines (linesA[column], offset + lfo.accumulator);
+        }
+
+        if (lfo.phase == -10.0)
+        {
+            setLines (linesB[column], lfo.accumulator + stepSize + offset);
+            if (lfo.accumulator < -bound)
+                lfo.direction = 1;
+        }
+    }
+}
+
+template <bool classic>
+inline void QuellorAudioProcessor::stepGainLfo() noexcept
+{
+    // Both voicings reflect the phase at their bounds; the classic one moves by the block-head steps
+    // between -1 and +1, the modern one by a step recomputed every sample between -1/F and +1/F,
+    // reflecting about +-1 (so it jumps to just inside +-(2 - 1/F) when F > 1).
+    double stepUp, stepDown, bound;
+
+    if constexpr (classic)
+    {
+        stepUp = gainLfo.stepUp;
+        stepDown = gainLfo.stepDown;
+        bound = 1.0;
+    }
+    else
+    {
+        const double step = modulationRates[3] * (40.0 / 44100.0) / oversamplingFactor;
+        stepUp = step;
+        stepDown = -step;
+        bound = 1.0 / oversamplingFactor;
+    }
+
+    if (gainLfo.direction == 1)
+    {
+        gainLfo.phase = gainLfo.phase + stepUp;
+        if (gainLfo.phase > bound)
+        {
+            gainLfo.phase = 2.0 - gainLfo.phase;
+            gainLfo.direction = -1;
+        }
+    }
+
+    if (gainLfo.direction == -1)
+    {
+        gainLfo.phase = gainLfo.phase + stepDown;
+        if (gainLfo.phase < -bound)
+        {
+            gainLfo.phase = -2.0 - gainLfo.phase;
+            gainLfo.direction = 1;
+        }
+    }
+}
+
+template <bool classic>
+inline void QuellorAudioProcessor::stepDiffuserLfo() noexcept
+{
+    // The classic voicing holds the diffuser crossfade where it is.
+    if constexpr (! classic)
+    {
+        auto& lfo = diffuserLfo;
+        const double factor = oversamplingFactor;
+        const double step = modulationRates[4] * (40.0 / 44100.0) / factor;
+        const double stepSize = modulationStepSizes[3];
+
+        if (lfo.direction == 1)
+        {
+            lfo.phase = lfo.phase - step;
+
+            if (lfo.phase < -1.0)
+            {
+                lfo.phase = 1.0;
+                lfo.accumulator = lfo.accumulator + stepSize;
+                delayLine (0).setDelayTime ((lfo.accumulator * 0.0027 + 0.062083333) / factor);
+                delayLine (1).setDelayTime ((lfo.accumulator * (-0.00075) + 0.017083333) / factor);
+            }
+
+            if (lfo.phase == 1.0)
+            {
+                delayLine (3).setDelayTime ((lfo.accumulator * 0.0027 + 0.062083333) / factor + stepSize);
+                delayLine (4).setDelayTime (stepSize + (lfo.accumulator * (-0.00075) + 0.017083333) / factor);
+                if (lfo.accumulator > 1.0)
+                    lfo.direction = -1;
+            }
+        }
+
+        if (lfo.direction == -1)
+        {
+            lfo.phase = lfo.phase + step;
+
+            if (lfo.phase > 1.0)
+            {
+                lfo.phase = -1.0;
+                lfo.accumulator = lfo.accumulator - stepSize;
+                delayLine (0).setDelayTime ((lfo.accumulator * 0.003 + 0.062083333) / factor);
+                delayLine (1).setDelayTime ((lfo.accumulator * (-0.0075) + 0.017083333) / factor);
+            }
+
+            if (lfo.phase == -1.0)
+            {
+                delayLine (3).setDelayTime ((lfo.accumulator * 0.003 + 0.062083333) / factor + stepSize);
+                delayLine (4).setDelayTime (stepSize + (lfo.accumulator * (-0.0075) + 0.017083333) / factor);
+                if (lfo.accumulator < -1.0)
+                    lfo.direction = 1;
+            }
+        }
+    }
+}

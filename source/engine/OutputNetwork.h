@@ -1,0 +1,70 @@
+#pragma once
+
+// The density cascade (one to four crossfaded twin-delay stages per column), the four output
+// channels through the output compander, the output matrix, the five output delays, the high-cut
+// filters and the levels. Included only by the block renderer.
+
+#include "processor/QuellorAudioProcessor.h"
+
+inline void QuellorAudioProcessor::runDensityCascade (const double (&columnInputs)[3], double (&cascadeOutputs)[3]) noexcept
+{
+    // Line A of each stage's pair (line B is the next line), by column and stage.
+    static constexpr int linesA[3][4] = { { 25, 39, 45, 51 }, { 27, 41, 47, 53 }, { 29, 43, 49, 55 } };
+    const int stages = cascadeStageCount;
+
+    for (int column = 0; column < 3; ++column)
+    {
+        const double w = cascadeLfos[column].phase / 10.0;
+        double x = columnInputs[column];
+
+        for (int stage = 0; stage < stages; ++stage)
+        {
+            const int lineA = linesA[column][stage];
+            const double a = delayLine (lineA).tick (x);
+            const double b = delayLine (lineA + 1).tick (x);
+            x = b * (1.0 - w) * 0.5 + a * (1.0 + w) * 0.5;
+        }
+
+        cascadeOutputs[column] = x;
+    }
+}
+
+inline tolvmark::WetSignals QuellorAudioProcessor::runOutputNetwork (const double (&cascadeOutputs)[3], double tapSumX,
+                                                                    const tolvmark::InputNetworkOutputs& input,
+                                                                    const double (&levelGains)[5]) noexcept
+{
+    auto& wire = signals.wire;
+    const double o1 = cascadeOutputs[0], o2 = cascadeOutputs[1], o3 = cascadeOutputs[2];
+    const double x = tapSumX;
+
+    // Output channels a-d through the output compander (work buffer 8).
+    wire[8][0][0] = o1 - x;
+    wire[8][1][0] = x + o1;
+    wire[8][2][0] = o3 + o2 + input.diffuserTap + 2.0 * input.longTap2 + 2.0 * input.longTap1;
+    wire[8][3][0] = (o2 - o3) + 2.0 * input.diffuserOutput;
+    outputCompander.processSample (wire[8][0][0], wire[8][1][0], wire[8][2][0], wire[8][3][0]);
+    const double a = wire[8][0][0], b = wire[8][1][0], c = wire[8][2][0], d = wire[8][3][0];
+
+    // Output matrix and delays.
+    const double matrixGain = static_cast<double> (0.4f);
+    const double left = (a + c) * matrixGain;
+    const double right = (a - c) * matrixGain;
+    const double centre = (left + right) * 0.5;
+    const double leftSurround = (b + d) * matrixGain;
+    const double rightSurround = (b - d) * matrixGain;
+
+    const double delayedLeft = delayLine (34).tick (left);
+    const double delayedRight = delayLine (35).tick (right);
+    const double delayedCentre = delayLine (36).tick (centre);
+    const double delayedLeftSurround = delayLine (37).tick (leftSurround);
+    const double delayedRightSurround = delayLine (38).tick (rightSurround);
+
+    // High cut and level.
+    tolvmark::WetSignals wet;
+    wet.left = highCutFilters[0].processSample (delayedLeft) * levelGains[0] * 1.12;
+    wet.right = highCutFilters[1].processSample (delayedRight) * levelGains[1] * 1.12;
+    wet.centre = highCutFilters[2].processSample (delayedCentre) * levelGains[2] * 1.12;
+    wet.leftSurround = highCutFilters[3].processSample (delayedLeftSurround) * levelGains[3] * 1.12;
+    wet.rightSurround = highCutFilters[4].processSample (delayedRightSurround) * levelGains[4] * 1.12;
+    return wet;
+}

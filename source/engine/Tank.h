@@ -1,0 +1,74 @@
+#pragma once
+
+// The tank: three recirculating columns (mixer, shelves, negation, four delay lines), then the four
+// tap mixers. Included only by the block renderer.
+
+#include "processor/QuellorAudioProcessor.h"
+
+template <bool classic>
+inline void QuellorAudioProcessor::runTank (double diffuserOutput) noexcept
+{
+    auto& wire = signals.wire;
+    auto& taps = signals.tankTaps;
+
+    // Column mixers: the diffuser output plus each column's feedback of the previous sample.
+    const float gainWobble7 = static_cast<float> (gainLfo.phase * static_cast<double> (-0.0051f));
+    const float gainWobble8 = static_cast<float> (gainLfo.phase * static_cast<double> (0.0051f));
+    const double base2 = classic ? tankColumnDb[1] : tankTapDb[1][2];
+    const double base3 = classic ? tankColumnDb[2] : tankTapDb[2][2];
+
+    wire[0][0][0] = diffuserOutput;
+    wire[0][1][0] = taps[3];
+    wire[5][0][0] = diffuserOutput;
+    wire[5][1][0] = taps[7];
+    mixers[7].raw1 = static_cast<float> (gainWobble7 + base2);
+    wire[6][0][0] = diffuserOutput;
+    wire[6][1][0] = taps[11];
+    mixers[8].raw1 = static_cast<float> (gainWobble8 + base3);
+
+    wire[0][0][0] = mixers[1].process (wire[0][0][0], wire[0][1][0], wire[0][2][0]);
+    wire[5][0][0] = mixers[7].process (wire[5][0][0], wire[5][1][0], wire[5][2][0]);
+    wire[6][0][0] = mixers[8].process (wire[6][0][0], wire[6][1][0], wire[6][2][0]);
+
+    // Shelves in single precision, then the negation.
+    const int columnBuffers[3] = { 0, 5, 6 };
+    float negated[3];
+    for (int column = 0; column < 3; ++column)
+    {
+        float y = highShelfFilters[column].processSingleSampleRaw (static_cast<float> (wire[columnBuffers[column]][0][0]));
+        if constexpr (classic)
+            y = lowShelfFilters[column].processSingleSampleRaw (y);
+        negated[column] = -y;
+    }
+
+    // Four lines per column: lines 57-60 give T1-T4, 61-64 T5-T8, 65-68 T9-T12.
+    for (int column = 0; column < 3; ++column)
+    {
+        double x = static_cast<double> (negated[column]);
+        for (int position = 0; position < 4; ++position)
+        {
+            x = delayLine (57 + column * 4 + position).tick (x);
+            taps[column * 4 + position] = x;
+        }
+    }
+}
+
+inline void QuellorAudioProcessor::runTapMixers (double& tapSumX, double (&columnInputs)[3]) noexcept
+{
+    auto& wire = signals.wire;
+    const auto& t = signals.tankTaps; // t[0] is T1
+
+    const auto mix = [&wire, this] (int buffer, int mixer, double in0, double in1, double in2) noexcept
+    {
+        wire[buffer][0][0] = in0;
+        wire[buffer][1][0] = in1;
+        wire[buffer][2][0] = in2;
+        wire[buffer][0][0] = mixers[mixer].process (in0, in1, in2);
+        return wire[buffer][0][0];
+    };
+
+    tapSumX = mix (1, 2, t[2], t[5], t[11]);        // T3, T6, T12
+    columnInputs[0] = mix (2, 3, t[0], t[4], t[8]); // T1, T5, T9
+    columnInputs[1] = mix (3, 4, t[1], t[7], t[10]); // T2, T8, T11
+    columnInputs[2] = mix (4, 5, t[6], t[3], t[9]); // T7, T4, T10
+}
