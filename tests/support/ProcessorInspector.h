@@ -1,0 +1,44 @@
+#pragma once
+
+// Test-only view into the processor's reverb network. The processor declares this struct its friend,
+// so the test suite can check (and, for set-ups, arrange) the network's state without widening the
+// interface hosts see.
+
+#include "processor/QuellorAudioProcessor.h"
+
+struct ProcessorInspector
+{
+    using P = QuellorAudioProcessor;
+
+    static SimpleDelay& delayLine (P& p, int n) { return p.delayLine (n); }
+    static Allpass& allpass (P& p) { return p.allpass; }
+    static Compander& inputCompander (P& p) { return p.inputCompander; }
+    static Compander4& outputCompander (P& p) { return p.outputCompander; }
+    static Lowpass4& bandLimitFilter (P& p, int n) { return p.bandLimitFilters[n]; }
+    static Lowpass& highCutFilter (P& p, int n) { return p.highCutFilters[n]; }
+    static Mixer& mixer (P& p, int n) { return p.mixers[n]; }
+    static juce::IIRFilter& highShelfFilter (P& p, int n) { return p.highShelfFilters[n]; }
+    static juce::IIRFilter& lowShelfFilter (P& p, int n) { return p.lowShelfFilters[n]; }
+    static juce::IIRFilter& classicToneFilter (P& p) { return p.classicToneFilter; }
+    static WireBuffer& wireBuffer (P& p, int n) { return p.wireBuffers[n]; }
+
+    static double& currentSampleRate (P& p) { return p.currentSampleRate; }
+    static double& oversamplingFactor (P& p) { return p.oversamplingFactor; }
+    static int& cascadeStageCount (P& p) { return p.cascadeStageCount; }
+    static double& modulationDepth (P& p) { return p.modulationDepth; }
+    static double (&modulationRates (P& p))[5] { return p.modulationRates; }
+    static double (&modulationStepSizes (P& p))[4] { return p.modulationStepSizes; }
+    static int& stepDecayDivisor (P& p) { return p.stepDecayDivisor; }
+    static double (&diffuserGains (P& p))[3] { return p.diffuserGains; }
+    static float& meterPeak (P& p) { return p.meterPeak; }
+    static double (&tankColumnDb (P& p))[3] { return p.tankColumnDb; }
+    static double (&tankTapDb (P& p))[3][4] { return p.tankTapDb; }
+
+    static tolvmark::CrossfadeLfo& cascadeLfo (P& p, int n) { return p.cascadeLfos[n]; }
+    static tolvmark::CrossfadeLfo& gainLfo (P& p) { return p.gainLfo; }
+    static tolvmark::CrossfadeLfo& diffuserLfo (P& p) { return p.diffuserLfo; }
+    static tolvmark::EngineSignals& signals (P& p) { return p.signals; }
+
+    /** The coefficients (b0, b1, b2, a1, a2, normalised) a JUCE IIR filter currently holds. */
+    static juce::IIRCoefficients coefficientsOf (const juce::IIRFilter& filter) { return filter.getCoefficients(); }
+};
