@@ -75,6 +75,32 @@ public:
             std::fill(buffer.begin(), buffer.begin() + capacity, 0.0);
     }
 
+    /** Sets to 0 the `count` slots written last (the ones just before writeIndex, going back and wrapping),
+        or the whole buffer when count reaches the capacity. When every other slot is already 0 (nothing
+        else was written since the buffer was last cleared), this clears the line as clear() does, for
+        the cost of what was written. Positions, time and delay stay. No allocation. */
+    void clearRecent(long long count) noexcept
+    {
+        if (count >= capacity || count < 0)
+        {
+            clear();
+            return;
+        }
+
+        const int recent = static_cast<int>(count);
+        const int firstInLine = writeIndex - recent;
+
+        if (firstInLine >= 0)
+        {
+            std::fill(buffer.begin() + firstInLine, buffer.begin() + writeIndex, 0.0);
+        }
+        else
+        {
+            std::fill(buffer.begin(), buffer.begin() + writeIndex, 0.0);
+            std::fill(buffer.begin() + (capacity + firstInLine), buffer.begin() + capacity, 0.0);
+        }
+    }
+
     /** Writes one sample and returns the sample delaySamples ticks old (the input itself for a delay of
         0). Audio thread; inline, no allocation. */
     inline double tick(double input) noexcept

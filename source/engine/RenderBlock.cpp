@@ -186,6 +186,8 @@ void QuellorAudioProcessor::renderBlock (juce::AudioBuffer<SampleType>& buffer)
         return;
     }
 
+    samplesSinceClear += numSamples;
+
     if (classic)
         renderSamples<true> (host, channelsToProcess, numSamples, levelGains);
     else

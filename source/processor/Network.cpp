@@ -262,6 +262,7 @@ void QuellorAudioProcessor::prepareToPlay (double sampleRate, int)
 
     for (int n = 24; n < 69; ++n)
         delayLine (n).setSampleRate (sampleRate);
+    samplesSinceClear = 0; // setSampleRate cleared every line
 
     inputCompander.setSampleRate (sampleRate);
     outputCompander.setSampleRate (sampleRate);
@@ -276,8 +277,11 @@ void QuellorAudioProcessor::reset()
 {
     const juce::ScopedLock lock (getCallbackLock());
 
+    // Every delay line is ticked at most once per processed sample, so only the slots written since
+    // the last clear can hold anything: clearing those clears the line.
     for (int n = 0; n < 69; ++n)
-        delayLine (n).clear();
+        delayLine (n).clearRecent (samplesSinceClear);
+    samplesSinceClear = 0;
 
     bandLimitFilters[0].reset();
     for (auto& filter : highCutFilters)

@@ -216,6 +216,7 @@ private:
     double tankColumnDb[3] {};
     double tankTapDb[3][4] {};
     int cascadeStageCount = 1;
+    long long samplesSinceClear = 0; // samples processed since the delay lines were last cleared
     tolvmark::CrossfadeLfo cascadeLfos[3];
     tolvmark::CrossfadeLfo gainLfo;
     tolvmark::CrossfadeLfo diffuserLfo;
