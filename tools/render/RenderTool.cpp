@@ -1,7 +1,7 @@
 // tolvmark_render: runs a WAV file through the built Tolv_mark plug-in, loaded with JUCE's plug-in
 // hosting exactly as a host loads it.
 //
-//   tolvmark_render --plugin <Tolv_mark.vst3|Tolv_mark.lv2> --in dry.wav --out wet.wav [--program N]
+//   tolvmark_render --plugin <Tolv_mark.vst3|Tolv_mark.lv2> --in dry.wav --out wet.wav [--program N] [--float]
 //   tolvmark_render --make-dry dry.wav
 //
 // The rendered file carries the input followed by the reverb's tail.
@@ -182,7 +182,7 @@ int main (int argc, char* argv[])
     plugin->releaseResources();
 
     const auto outFile = cwd.getChildFile (outPath);
-    if (! writeWav (outFile, audio, sampleRate, 24))
+    if (! writeWav (outFile, audio, sampleRate, args.contains ("--float") ? 32 : 24))
         return fail ("cannot write " + outPath);
 
     std::cout << "Rendered " << inPath << " through " << plugin->getName() << " (" << hostkit::formatName (format)
