@@ -3,6 +3,7 @@
 #include "dsp/WireBuffer.h"
 
 #include <cmath>
+#include <limits>
 
 /** A two-channel level-dependent gain in double precision. It smooths the mean square of the pair,
     follows it with an attack/release envelope and sets the gain 10^(exponent / 10), where the exponent
@@ -58,17 +59,38 @@ public:
         coefficient = rms > envelope ? attackCoefficient : releaseCoefficient;
         envelope = envelope * coefficient + (1.0 - coefficient) * rms;
 
-        const double levelLog = std::log10(envelope);
-        const double thresholdLog = std::log10(threshold);
-
         double exponent = 1.0;
-        if (levelLog > thresholdLog)
-            exponent = 1.0 - (levelLog - thresholdLog) * (1.0 / effectiveRatio);
+        const double inverseRatio = 1.0 / effectiveRatio;
 
-        gain = std::pow(10.0, exponent / 10.0);
+        // With an infinite ratio the exponent is 1 for every finite level (the excess is multiplied by
+        // zero), so the logarithms are needed only for an infinite envelope or an unusual threshold.
+        const bool exponentIsOne = inverseRatio == 0.0 && envelope != std::numeric_limits<double>::infinity() &&
+                                   threshold > 0.0 && threshold < std::numeric_limits<double>::infinity();
+
+        if (!exponentIsOne)
+        {
+            const double levelLog = std::log10(envelope);
+            const double thresholdLog = std::log10(threshold);
+
+            if (levelLog > thresholdLog)
+                exponent = 1.0 - (levelLog - thresholdLog) * inverseRatio;
+        }
+
+        gain = gainFor(exponent);
 
         left = left * gain;
         right = right * gain;
+    }
+
+    /** 10 raised to (exponent / 10), remembered for the last exponent (it rarely changes). */
+    inline double gainFor(double exponent) noexcept
+    {
+        if (!(exponent == lastExponent))
+        {
+            lastExponent = exponent;
+            lastGain = std::pow(10.0, exponent / 10.0);
+        }
+        return lastGain;
     }
 
     /** Sample rate in Hz. */
@@ -103,4 +125,8 @@ public:
     double smootherA1 = -0.9900498337491681;
     /** The smoother's last output. */
     double smootherState = 0.0;
+
+private:
+    double lastExponent = std::numeric_limits<double>::quiet_NaN();
+    double lastGain = 0.0;
 };

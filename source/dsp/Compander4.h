@@ -3,6 +3,7 @@
 #include "dsp/WireBuffer.h"
 
 #include <cmath>
+#include <limits>
 
 /** A four-channel level-dependent gain whose signal path is single precision: the inputs are rounded to
     float, the level follows their summed squares, and the gain in decibels is held between samples while
@@ -71,18 +72,41 @@ public:
         coefficient = meanSquare > rms ? attackCoefficient : releaseCoefficient;
         envelope = meanSquare + coefficient * (rms - meanSquare);
 
-        const double levelDb = 20.0 * std::log10(envelope);
-        const double thresholdDb = 20.0 * std::log10(threshold);
+        const double inverseRatio = 1.0 / (ratio * ((mode - 0.5) * -2.0));
 
-        if (levelDb > thresholdDb)
-            gainDb = (thresholdDb - levelDb) * (1.0 / (ratio * ((mode - 0.5) * -2.0)));
+        // With an infinite ratio a finite level above the threshold sets the gain to a zero whose sign
+        // is that of -inverseRatio; once gainDb holds exactly that zero, the comparison cannot change it.
+        const double zeroGainDb = -inverseRatio;
+        const bool gainIsSettled = inverseRatio == 0.0 && std::isfinite(envelope) && threshold > 0.0 &&
+                                   threshold < std::numeric_limits<double>::infinity() && gainDb == 0.0 &&
+                                   std::signbit(gainDb) == std::signbit(zeroGainDb);
 
-        const float gain = std::pow(10.0f, static_cast<float>(gainDb / 20.0));
+        if (!gainIsSettled)
+        {
+            const double levelDb = 20.0 * std::log10(envelope);
+            const double thresholdDb = 20.0 * std::log10(threshold);
+
+            if (levelDb > thresholdDb)
+                gainDb = (thresholdDb - levelDb) * inverseRatio;
+        }
+
+        const float gain = gainFor(static_cast<float>(gainDb / 20.0));
 
         x0 = static_cast<double>(f0 * gain);
         x1 = static_cast<double>(f1 * gain);
         x2 = static_cast<double>(f2 * gain);
         x3 = static_cast<double>(f3 * gain);
+    }
+
+    /** powf (10, exponent), remembered for the last exponent (it rarely changes). */
+    inline float gainFor(float exponent) noexcept
+    {
+        if (!(exponent == lastExponent) || std::signbit(exponent) != std::signbit(lastExponent))
+        {
+            lastExponent = exponent;
+            lastGain = std::pow(10.0f, exponent);
+        }
+        return lastGain;
     }
 
     /** Sample rate in Hz. */
@@ -117,4 +141,8 @@ public:
     double smootherState = 0.0;
     /** 0 or 1; 1 reverses the direction of the gain change. */
     double mode = 0.0;
+
+private:
+    float lastExponent = std::numeric_limits<float>::quiet_NaN();
+    float lastGain = 0.0f;
 };

@@ -3,6 +3,7 @@
 #include "dsp/Allpass.h"
 #include "dsp/Compander.h"
 #include "dsp/Compander4.h"
+#include "dsp/InlineIIRFilter.h"
 #include "dsp/Lowpass.h"
 #include "dsp/Lowpass4.h"
 #include "dsp/Mixer.h"
@@ -193,9 +194,9 @@ private:
     Lowpass4 bandLimitFilters[2];
     Lowpass highCutFilters[5];
     Mixer mixers[9];
-    juce::IIRFilter highShelfFilters[3];
-    juce::IIRFilter classicToneFilter;
-    juce::IIRFilter lowShelfFilters[3];
+    InlineIIRFilter highShelfFilters[3];
+    InlineIIRFilter classicToneFilter;
+    InlineIIRFilter lowShelfFilters[3];
     WireBuffer wireBuffers[9];
 
     /** Delay line n (0..68) by its number. */
