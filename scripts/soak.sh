@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Soak: plays a long stretch of audio with random automation through the built VST3 (faster than real
+# time), checks that the output stays finite and that a decaying tail costs no more time than a loud
+# passage.
+#
+# Usage: scripts/soak.sh [seconds-of-audio]   (default 3600, one hour; CI runs a short form)
+# Uses the Release build in build/ (the one scripts/test.sh makes; TOLVMARK_SOAK_BUILD names another),
+# configuring it first if it does not exist yet, and builds only what the soak needs.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+seconds="${1:-3600}"
+jobs="${TOLVMARK_JOBS:-4}"
+build="${TOLVMARK_SOAK_BUILD:-$root/build}"
+
+if [[ ! -f "$build/CMakeCache.txt" ]]; then
+    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+fi
+cmake --build "$build" -j"$jobs" --target tolvmark_host_tests
+
+start=$SECONDS
+TOLVMARK_SOAK_SECONDS="$seconds" "$build/tolvmark_host_tests" --gtest_filter='Soak.*'
+echo "== soak of $seconds s of audio took $((SECONDS - start)) s"
