@@ -143,7 +143,18 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
 template <typename SampleType>
 void QuellorAudioProcessor::renderBlock (juce::AudioBuffer<SampleType>& buffer)
 {
-    // A bypassed block changes nothing at all.
+    // Only the channel counts of the supported layouts are processed; any other buffer (and one whose
+    // count differs from the output layout's) passes untouched and feeds no meter.
+    const int numChannels = buffer.getNumChannels();
+    const bool supportedCount = numChannels == 1 || numChannels == 2 || numChannels == 6 || numChannels == 10;
+    const int channelsToProcess = supportedCount && numChannels == getTotalNumOutputChannels() ? numChannels : 0;
+
+    // Channels a layout has only on its output side (mono in, stereo out, say) arrive holding whatever
+    // the host's buffer held: they carry no input, so they start from silence.
+    for (int c = getTotalNumInputChannels(); c < channelsToProcess; ++c)
+        buffer.clear (c, 0, buffer.getNumSamples());
+
+    // A bypassed block changes nothing else.
     if (bypass.load (std::memory_order_relaxed) != 0)
         return;
 
@@ -158,13 +169,6 @@ void QuellorAudioProcessor::renderBlock (juce::AudioBuffer<SampleType>& buffer)
     for (int b = 0; b < 9; ++b)
         for (int c = 0; c < wireBuffers[b].getNumChannels(); ++c)
             signals.wire[b][c] = wireBuffers[b].getWritePointer (c);
-
-    // Only the channel counts of the supported layouts are processed; any other buffer (and one whose
-    // count differs from the output layout's) passes untouched and feeds no meter.
-    const int numChannels = buffer.getNumChannels();
-    const bool supportedCount = numChannels == 1 || numChannels == 2 || numChannels == 6 || numChannels == 10;
-    const int channelsToProcess =
-        supportedCount && numChannels == getTotalNumOutputChannels() ? numChannels : 0;
 
     SampleType* host[10] {};
     for (int c = 0; c < channelsToProcess; ++c)
