@@ -3,6 +3,7 @@
 #include "dsp/WireBuffer.h"
 
 #include <cmath>
+#include <limits>
 
 /** A three-input gain stage working in place on channels 0 to 2 of a one-sample WireBuffer: channel 0
     is replaced by the weighted sum of the three channels, channels 1 and 2 are left as they are.
@@ -51,9 +52,9 @@ public:
         }
         else
         {
-            g0 = flag0 > 0.5f ? std::pow(10.0f, raw0 * 0.05f) : raw0;
-            g1 = flag1 > 0.5f ? std::pow(10.0f, raw1 * 0.05f) : raw1;
-            g2 = flag2 > 0.5f ? std::pow(10.0f, raw2 * 0.05f) : raw2;
+            g0 = flag0 > 0.5f ? decibelGains[0].gainOf(raw0) : raw0;
+            g1 = flag1 > 0.5f ? decibelGains[1].gainOf(raw1) : raw1;
+            g2 = flag2 > 0.5f ? decibelGains[2].gainOf(raw2) : raw2;
         }
     }
 
@@ -65,4 +66,25 @@ public:
     float flag0 = 0.0f, flag1 = 0.0f, flag2 = 0.0f;
     /** Gain mapping: above 0.5 bipolar, otherwise decibels. */
     float mode = 1.0f;
+
+private:
+    /** powf (10, raw x 0.05f), remembered for the last raw gain: a raw gain in decibels that is
+        rewritten every sample often repeats its previous value. */
+    struct DecibelGain
+    {
+        float lastRaw = std::numeric_limits<float>::quiet_NaN();
+        float lastGain = 0.0f;
+
+        inline float gainOf(float raw) noexcept
+        {
+            if (!(raw == lastRaw))
+            {
+                lastRaw = raw;
+                lastGain = std::pow(10.0f, raw * 0.05f);
+            }
+            return lastGain;
+        }
+    };
+
+    DecibelGain decibelGains[3];
 };
