@@ -1,6 +1,10 @@
 // CPU cost of the reverb engine per second of audio: sample rate x layout x voicing x cascade stages,
 // host blocks of 512 samples. The counter "cpu_s_per_audio_s" is seconds of CPU time spent per second
 // of audio processed (0.01 means 1 % of one core in real time).
+//
+// programChangeBlocking and resetBlocking time, in wall-clock time, the calls that hold the callback lock
+// and so keep the audio thread waiting: a program change and reset() on a processor that has just
+// processed some seconds of noise.
 
 #include "processor/QuellorAudioProcessor.h"
 
@@ -8,6 +12,8 @@
 #include <juce_events/juce_events.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include <atomic>
+#include <chrono>
 #include <memory>
 #include <tuple>
 
@@ -80,11 +86,125 @@ void engineCost(benchmark::State& state)
                                (stages > 1 ? " stages" : " stage");
     state.SetLabel(label.toStdString());
 }
+
+//==============================================================================
+/** A settable millisecond clock: the processor ignores program changes in the first 200 ms of its life, and
+    the benchmark moves the clock on instead of waiting. */
+std::atomic<juce::uint32> fakeMilliseconds{ 0 };
+
+juce::uint32 fakeClock()
+{
+    return fakeMilliseconds.load();
+}
+
+/** A 48 kHz stereo processor on the fake clock, past the program-change guard, with `program` applied. */
+std::unique_ptr<QuellorAudioProcessor> makeProgramProcessor(double rate, int program)
+{
+    auto processor = std::make_unique<QuellorAudioProcessor>(&fakeClock);
+    juce::AudioProcessor::BusesLayout layout;
+    layout.inputBuses.add(juce::AudioChannelSet::stereo());
+    layout.outputBuses.add(juce::AudioChannelSet::stereo());
+    processor->setBusesLayout(layout);
+    processor->prepareToPlay(rate, blockSize);
+    fakeMilliseconds += 1000;
+    processor->setCurrentProgram(program);
+    return processor;
+}
+
+/** Processes `seconds` of noise through the processor. */
+void processNoise(QuellorAudioProcessor& processor, double rate, double seconds)
+{
+    juce::AudioBuffer<float> buffer(2, blockSize);
+    juce::MidiBuffer midi;
+    juce::Random random(7);
+    const int blocks = (int)(seconds * rate / blockSize);
+
+    for (int b = 0; b < blocks; ++b)
+    {
+        for (int c = 0; c < 2; ++c)
+            for (int i = 0; i < blockSize; ++i)
+                buffer.setSample(c, i, 0.5f * (2.0f * random.nextFloat() - 1.0f));
+        processor.processBlock(buffer, midi);
+    }
+    benchmark::DoNotOptimize(buffer.getReadPointer(0));
+}
+
+/** Wall-clock seconds taken by `call`. */
+template <typename Call> double wallSeconds(Call&& call)
+{
+    const auto start = std::chrono::steady_clock::now();
+    call();
+    benchmark::ClobberMemory();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+/** A program change between two factory programs after `seconds` of audio, 48 kHz stereo. Program pairs:
+    0 = "Standard" and "Large and Dreamy" (pre-delay and oversampling differ),
+    1 = "Female Vocal Hall" and "Female Vocal Room" (same pre-delay and oversampling). */
+void programChangeBlocking(benchmark::State& state)
+{
+    constexpr double rate = 48000.0;
+    const int pair = (int)state.range(0);
+    const double seconds = (double)state.range(1) / 10.0;
+    const int programs[2][2] = { { 0, 6 }, { 1, 2 } };
+
+    auto processor = makeProgramProcessor(rate, programs[pair][0]);
+    int next = 1;
+
+    for (auto _ : state)
+    {
+        processNoise(*processor, rate, seconds);
+        const int program = programs[pair][next];
+        state.SetIterationTime(wallSeconds([&] { processor->setCurrentProgram(program); }));
+        next = 1 - next;
+
+        if (processor->getCurrentProgram() != program)
+            state.SkipWithError("the program change was ignored");
+    }
+
+    state.SetLabel(pair == 0 ? "Standard <-> Large and Dreamy"
+                             : "Female Vocal Hall <-> Room (same pre-delay)");
+}
+
+/** reset() after `seconds` of audio in program "Standard", 48 kHz stereo: what a pre-delay or oversampling
+    change clears under the callback lock. After long enough, every line has been written all the way
+    round and the whole network is cleared. */
+void resetBlocking(benchmark::State& state)
+{
+    constexpr double rate = 48000.0;
+    const double seconds = (double)state.range(0) / 10.0;
+    auto processor = makeProgramProcessor(rate, 0);
+
+    for (auto _ : state)
+    {
+        processNoise(*processor, rate, seconds);
+        state.SetIterationTime(wallSeconds([&] { processor->reset(); }));
+    }
+}
 } // namespace
 
 BENCHMARK(engineCost)
     ->ArgNames({ "rate", "channels", "classic", "stages" })
     ->ArgsProduct({ { 44100, 48000 }, { 2, 10 }, { 1, 0 }, { 1, 4 } })
+    ->Unit(benchmark::kMicrosecond);
+
+// Seconds of audio before each timed call are given in tenths.
+BENCHMARK(programChangeBlocking)
+    ->ArgNames({ "pair", "tenths_s" })
+    ->Args({ 0, 30 })
+    ->Args({ 1, 30 })
+    ->UseManualTime()
+    ->Iterations(10)
+    ->Unit(benchmark::kMicrosecond);
+
+BENCHMARK(resetBlocking)
+    ->ArgName("tenths_s")
+    ->Arg(0)
+    ->Arg(5)
+    ->Arg(30)
+    ->Arg(200)
+    ->UseManualTime()
+    ->Iterations(5)
     ->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv)
