@@ -1,46 +1,69 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang (address, undefined and fuzzer instrumentation) in build-fuzz
-# and runs each one for the given number of seconds (default 60), starting from its checked-in seed
-# corpus. Inputs found along the way are kept in build-fuzz/corpus/<target>; a crash leaves its input
-# in build-fuzz/artifacts and makes the script fail.
+# Builds the libFuzzer targets (every tests/fuzz/<Name>Fuzzer.cpp becomes tolvmark_fuzz_<name>) with
+# clang-14 and address, undefined and fuzzer instrumentation in build-asan-fuzz (the build directory
+# scripts/sanitizers.sh asan shares), and runs each one for the given number of seconds, starting from
+# its checked-in seed corpus tests/fuzz/corpus/<name> when there is one. Inputs found along the way are
+# kept in build-asan-fuzz/corpus/<name>; a crash, sanitizer report or timeout leaves its input in
+# build-asan-fuzz/artifacts/<name>/ and makes the script exit non-zero (after running the others).
 #
-#   scripts/fuzz.sh [seconds]
+# Usage: scripts/fuzz.sh [seconds-per-fuzzer] [name...]   (default 60 s, every fuzzer)
+#   e.g. scripts/fuzz.sh 3600 sequence
+# Environment: TOLVMARK_JOBS (parallel build jobs, default nproc), TOLVMARK_BUILD_ROOT (where the build
+# directory goes, default the checkout).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 seconds="${1:-60}"
-build_dir="$root/build-fuzz"
+shift || true
+jobs="${TOLVMARK_JOBS:-$(nproc)}"
+build_dir="${TOLVMARK_BUILD_ROOT:-$root}/build-asan-fuzz"
 
-CC="${CC:-clang-14}" CXX="${CXX:-clang++-14}" cmake -S "$root" -B "$build_dir" \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DTOLVMARK_BUILD_FUZZERS=ON \
-    -DTOLVMARK_BUILD_TESTS=OFF \
-    -DTOLVMARK_BUILD_HOST_TOOLS=OFF \
-    -DTOLVMARK_BUILD_BENCHMARKS=OFF \
-    "-DTOLVMARK_SANITIZE=address,undefined,fuzzer-no-link"
+if [[ $# -gt 0 ]]; then
+    names=("$@")
+else
+    names=()
+    for source in "$root"/tests/fuzz/*Fuzzer.cpp; do
+        stem="$(basename "$source" Fuzzer.cpp)"
+        names+=("${stem,,}")
+    done
+fi
+[[ ${#names[@]} -gt 0 ]] || { echo "!! no fuzz targets found" >&2; exit 1; }
 
-# fuzz target name -> seed corpus directory under tests/fuzz/corpus
-targets=("tolvmark_state_fuzzer:state")
+# Keep these flags identical to the ones in scripts/sanitizers.sh: both scripts use this build directory.
+CC=clang-14 CXX=clang++-14 cmake -S "$root" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DTOLVMARK_SANITIZE=address,undefined,fuzzer-no-link \
+    -DTOLVMARK_BUILD_TESTS=ON -DTOLVMARK_BUILD_FUZZERS=ON \
+    -DTOLVMARK_BUILD_HOST_TOOLS=OFF -DTOLVMARK_BUILD_BENCHMARKS=OFF >/dev/null
 
-for entry in "${targets[@]}"; do
-    target="${entry%%:*}"
-    cmake --build "$build_dir" -j4 --target "$target"
+targets=()
+for name in "${names[@]}"; do
+    targets+=("tolvmark_fuzz_$name")
 done
+start=$SECONDS
+cmake --build "$build_dir" -j"$jobs" --target "${targets[@]}"
+echo "== fuzzer build: $((SECONDS - start)) s"
 
-status=0
-for entry in "${targets[@]}"; do
-    target="${entry%%:*}"
-    seeds="$root/tests/fuzz/corpus/${entry##*:}"
-    corpus="$build_dir/corpus/$target"
-    artifacts="$build_dir/artifacts/$target/"
+failed=()
+for name in "${names[@]}"; do
+    target="tolvmark_fuzz_$name"
+    corpus="$build_dir/corpus/$name"
+    artifacts="$build_dir/artifacts/$name/"
     mkdir -p "$corpus" "$artifacts"
+    dirs=("$corpus")
+    [[ -d "$root/tests/fuzz/corpus/$name" ]] && dirs+=("$root/tests/fuzz/corpus/$name")
 
-    echo "== $target for ${seconds} s"
-    if ! "$build_dir/tests/fuzz/$target" \
-        -max_total_time="$seconds" -max_len=8192 -timeout=30 -print_final_stats=1 \
-        -artifact_prefix="$artifacts" "$corpus" "$seeds"; then
-        echo "!! $target failed; inputs are in $artifacts"
-        status=1
+    echo "== $target for $seconds s"
+    if ! ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" \
+        UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:suppressions=$root/tests/sanitizers/ubsan.supp" \
+        LSAN_OPTIONS="suppressions=$root/tests/sanitizers/lsan.supp:print_suppressions=0" \
+        "$build_dir/tests/fuzz/$target" -max_total_time="$seconds" -max_len=8192 -timeout=30 \
+        -rss_limit_mb=4096 -print_final_stats=1 -artifact_prefix="$artifacts" "${dirs[@]}"; then
+        echo "!! $target FAILED; the input is in $artifacts" >&2
+        failed+=("$name")
     fi
 done
 
-exit "$status"
+if [[ ${#failed[@]} -gt 0 ]]; then
+    echo "!! fuzzers that failed: ${failed[*]}" >&2
+    exit 1
+fi
+echo "== every fuzzer ran $seconds s without a finding"

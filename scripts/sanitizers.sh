@@ -1,52 +1,77 @@
 #!/usr/bin/env bash
 # Runs the in-process tests under the sanitizers:
-#   build-asan: every unit test (tolvmark_tests) with AddressSanitizer + UndefinedBehaviorSanitizer;
-#   build-tsan: the multi-threaded test (ThreadSafety.*) with ThreadSanitizer.
-# Both build in RelWithDebInfo (optimised, with line numbers in reports) and reuse their build
-# directories between runs. Reports in JUCE's own code are suppressed by tests/sanitizers/*.supp (each
-# entry says why); any other report fails the run.
+#   asan: every unit test (tolvmark_tests) with AddressSanitizer + UndefinedBehaviorSanitizer (and leak
+#         checking), built with clang-14 in build-asan-fuzz. That build directory is shared with
+#         scripts/fuzz.sh: it is instrumented with address,undefined,fuzzer-no-link, so one JUCE build
+#         serves both the unit tests and the libFuzzer targets.
+#   tsan: the multi-threaded tests (ThreadSafety.*, ReverbNetworkConcurrency.*, EngineRealtime.*,
+#         EditorTest.*) with ThreadSanitizer, built with gcc in build-tsan.
+# Both build in RelWithDebInfo (optimised, with line numbers in reports), build only the targets they
+# need and reuse their build directories between runs. Reports in JUCE's own code are suppressed by
+# tests/sanitizers/*.supp (each entry says why); any other report stops the run with a non-zero exit.
 #
 # Usage: scripts/sanitizers.sh [asan|tsan|all]   (default all)
+# Environment: TOLVMARK_JOBS (parallel build jobs, default nproc), TOLVMARK_BUILD_ROOT (where the build
+# directories go, default the checkout).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 which="${1:-all}"
-jobs="${TOLVMARK_JOBS:-4}"
+jobs="${TOLVMARK_JOBS:-$(nproc)}"
+build_root="${TOLVMARK_BUILD_ROOT:-$root}"
 supp="$root/tests/sanitizers"
+
+case "$which" in
+    asan | tsan | all) ;;
+    *)
+        echo "usage: $0 [asan|tsan|all]" >&2
+        exit 2
+        ;;
+esac
 
 # A virtual display for the editor tests when none is there.
 run_with_display() {
     if [[ -n "${DISPLAY:-}" ]]; then
         "$@"
     else
-        xvfb-run -a -s "-screen 0 1280x1024x24" "$@"
+        xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$@"
     fi
 }
 
-configure() { # <dir> <sanitizers>
-    cmake -S "$root" -B "$1" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ \
-        -DTOLVMARK_SANITIZE="$2" -DTOLVMARK_BUILD_HOST_TOOLS=OFF -DTOLVMARK_BUILD_BENCHMARKS=OFF \
-        -DTOLVMARK_BUILD_FUZZERS=OFF >/dev/null
+# Keep these flags identical to the ones in scripts/fuzz.sh: both scripts use the same build directory.
+configure_asan_fuzz() { # <dir>
+    CC=clang-14 CXX=clang++-14 cmake -S "$root" -B "$1" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DTOLVMARK_SANITIZE=address,undefined,fuzzer-no-link \
+        -DTOLVMARK_BUILD_TESTS=ON -DTOLVMARK_BUILD_FUZZERS=ON \
+        -DTOLVMARK_BUILD_HOST_TOOLS=OFF -DTOLVMARK_BUILD_BENCHMARKS=OFF >/dev/null
 }
 
 if [[ "$which" == all || "$which" == asan ]]; then
-    echo "== AddressSanitizer + UndefinedBehaviorSanitizer: tolvmark_tests"
+    dir="$build_root/build-asan-fuzz"
+    echo "== AddressSanitizer + UndefinedBehaviorSanitizer: build tolvmark_tests in $dir"
     start=$SECONDS
-    configure "$root/build-asan" address,undefined
-    cmake --build "$root/build-asan" -j"$jobs" --target tolvmark_tests
-    ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1" \
+    configure_asan_fuzz "$dir"
+    cmake --build "$dir" -j"$jobs" --target tolvmark_tests
+    echo "== ASan+UBSan build: $((SECONDS - start)) s"
+    start=$SECONDS
+    ASAN_OPTIONS="detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1" \
     LSAN_OPTIONS="suppressions=$supp/lsan.supp:print_suppressions=0" \
     UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:suppressions=$supp/ubsan.supp" \
-        run_with_display "$root/build-asan/tolvmark_tests" --gtest_brief=1
-    echo "== ASan+UBSan done in $((SECONDS - start)) s"
+        run_with_display "$dir/tests/tolvmark_tests" --gtest_brief=1
+    echo "== ASan+UBSan run of tolvmark_tests passed in $((SECONDS - start)) s"
 fi
 
 if [[ "$which" == all || "$which" == tsan ]]; then
-    echo "== ThreadSanitizer: ThreadSafety.*"
+    dir="$build_root/build-tsan"
+    echo "== ThreadSanitizer: build tolvmark_tests in $dir"
     start=$SECONDS
-    configure "$root/build-tsan" thread
-    cmake --build "$root/build-tsan" -j"$jobs" --target tolvmark_tests
-    TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$supp/tsan.supp" \
-        run_with_display "$root/build-tsan/tolvmark_tests" --gtest_filter='ThreadSafety.*'
-    echo "== TSan done in $((SECONDS - start)) s"
+    cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ -DTOLVMARK_SANITIZE=thread \
+        -DTOLVMARK_BUILD_HOST_TOOLS=OFF -DTOLVMARK_BUILD_BENCHMARKS=OFF -DTOLVMARK_BUILD_FUZZERS=OFF >/dev/null
+    cmake --build "$dir" -j"$jobs" --target tolvmark_tests
+    echo "== TSan build: $((SECONDS - start)) s"
+    start=$SECONDS
+    TSAN_OPTIONS="halt_on_error=1:abort_on_error=1:second_deadlock_stack=1:suppressions=$supp/tsan.supp" \
+        run_with_display "$dir/tests/tolvmark_tests" --gtest_brief=1 \
+        --gtest_filter='ThreadSafety.*:ReverbNetworkConcurrency.*:EngineRealtime.*:EditorTest.*'
+    echo "== TSan run passed in $((SECONDS - start)) s"
 fi
