@@ -36,6 +36,19 @@ constexpr double tankTapRatios[3][4] = { { 0.247798, 0.510330836, 0.788474686, 1
                                          { 0.2242715, 0.461878877, 0.713615124, 0.980320388 },
                                          { 0.240868, 0.496058757, 0.766423945, 1.052865884 } };
 
+/** The tank tap (column 1-3, position 1-4) behind each input of tap mixers 2 to 5. */
+struct TankTap
+{
+    int column, position;
+};
+
+constexpr TankTap tapMixerRouting[4][3] = {
+    { { 1, 2 }, { 2, 1 }, { 3, 3 } }, // mixer 2: tapSumX
+    { { 1, 4 }, { 2, 4 }, { 3, 4 } }, // mixer 3: cascade column 1
+    { { 1, 1 }, { 2, 3 }, { 3, 2 } }, // mixer 4: cascade column 2
+    { { 2, 2 }, { 1, 3 }, { 3, 1 } }, // mixer 5: cascade column 3
+};
+
 /** Shelf depth of each tank column relative to the third. */
 constexpr float shelfColumnRatios[3] = { 0.6299605f, 0.7937f, 1.0f };
 
@@ -159,21 +172,17 @@ void QuellorAudioProcessor::updateCoefficients()
             tankTapDb[column][position] = (c * tankColumnFactors[column]) * tankTapRatios[column][position];
     }
 
-    // 5. Linear mixer gains (tap j,p is tankTapDb[j - 1][p - 1]).
-    const auto tap = [this] (int column, int position) { return linearGain (tankTapDb[column - 1][position - 1]); };
+    // 5. Linear mixer gains: column 1's feedback, then the tap mixers' inputs.
     mixers[1].raw1 = linearGain (tankColumnDb[0]);
-    mixers[2].raw0 = tap (1, 2);
-    mixers[2].raw1 = tap (2, 1);
-    mixers[2].raw2 = tap (3, 3);
-    mixers[3].raw0 = tap (1, 4);
-    mixers[3].raw1 = tap (2, 4);
-    mixers[3].raw2 = tap (3, 4);
-    mixers[4].raw0 = tap (1, 1);
-    mixers[4].raw1 = tap (2, 3);
-    mixers[4].raw2 = tap (3, 2);
-    mixers[5].raw0 = tap (2, 2);
-    mixers[5].raw1 = tap (1, 3);
-    mixers[5].raw2 = tap (3, 1);
+    for (int mixer = 0; mixer < 4; ++mixer)
+    {
+        float* raw[3] = { &mixers[mixer + 2].raw0, &mixers[mixer + 2].raw1, &mixers[mixer + 2].raw2 };
+        for (int input = 0; input < 3; ++input)
+        {
+            const auto& tap = tapMixerRouting[mixer][input];
+            *raw[input] = linearGain (tankTapDb[tap.column - 1][tap.position - 1]);
+        }
+    }
 
     // 6. The classic path's fixed tone filter.
     const double rate = currentSampleRate;
