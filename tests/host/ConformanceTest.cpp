@@ -570,9 +570,12 @@ static void sweepWhileAudioRuns(const BuiltPlugin& built, bool withEditor)
                     editor->addToDesktop(juce::ComponentPeer::windowIsTemporary);
                     editor->setVisible(true);
                     pumpMessages(120);
-                    editor->setVisible(false);
-                    editor->removeFromDesktop();
+                    EXPECT_TRUE(editor->isShowing()) << describe(*layout);
                 }
+                // Deleted while its window still exists, as hosts close plug-in windows: the plug-in
+                // takes its view down (VST3 IPlugView::removed(), LV2 cleanup) and only then does the
+                // host window go. Destroying the host window first takes the plug-in's embedded X
+                // window with it, and the plug-in's own teardown then fails on it with BadWindow.
                 editor.reset();
             }
 
@@ -592,12 +595,11 @@ TEST_P(Conformance, SweepsProgramsAndStateWhileAudioRuns)
     sweepWhileAudioRuns(GetParam(), false);
 }
 
-// Disabled: opening and closing the VST3 editor while audio runs ends the process under Xvfb with an X
-// error (BadDrawable in X_CreateGC) in the current editor. Enable once that is fixed; run it with
-// --gtest_also_run_disabled_tests under a display.
-TEST_P(Conformance, DISABLED_EditorOpensAndClosesWhileAudioRuns)
+// Needs a display (scripts/test.sh runs the tests under Xvfb; on a bare X server the test main creates the
+// window-manager atoms JUCE needs first).
+TEST_P(Conformance, EditorOpensAndClosesWhileAudioRuns)
 {
-    ASSERT_TRUE(haveDisplay());
+    ASSERT_TRUE(haveDisplay()) << "no X display: run under xvfb-run";
     sweepWhileAudioRuns(GetParam(), true);
 }
 

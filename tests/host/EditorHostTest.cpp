@@ -1,5 +1,6 @@
 // The built VST3's editor, opened through JUCE's plug-in hosting in a desktop window, as a host opens it,
-// while another thread keeps processing audio.
+// while another thread keeps processing audio. On a bare X server the test main (support/TestMain.cpp)
+// creates the window-manager atoms JUCE needs first.
 
 #include "HostTestSupport.h"
 
@@ -8,45 +9,8 @@
 #include <atomic>
 #include <thread>
 
-#include <dlfcn.h>
-
 namespace
 {
-/** JUCE only looks up, and does not create, the window-manager atoms (WM_PROTOCOLS, _NET_WM_STATE, ...) and
-    then sets window properties with them; on a bare X server such as Xvfb without a window manager they do
-    not exist yet and the first top-level window fails with BadAtom. This creates them before JUCE (here or
-    inside the loaded plug-in) opens its display, and keeps the connection open so that the server does not
-    reset and drop them. */
-struct WindowManagerAtoms
-{
-    WindowManagerAtoms()
-    {
-        auto* x11 = dlopen("libX11.so.6", RTLD_NOW | RTLD_LOCAL);
-        if (x11 == nullptr)
-            return;
-
-        using OpenDisplay = void* (*)(const char*);
-        using InternAtom = unsigned long (*)(void*, const char*, int);
-        auto openDisplay = reinterpret_cast<OpenDisplay>(dlsym(x11, "XOpenDisplay"));
-        auto internAtom = reinterpret_cast<InternAtom>(dlsym(x11, "XInternAtom"));
-        if (openDisplay == nullptr || internAtom == nullptr)
-            return;
-
-        display = openDisplay(nullptr);
-        if (display == nullptr)
-            return;
-
-        for (const auto* name :
-             { "WM_PROTOCOLS", "WM_TAKE_FOCUS", "WM_DELETE_WINDOW", "_NET_WM_PING", "WM_CHANGE_STATE",
-               "WM_STATE", "_NET_WM_WINDOW_TYPE", "_NET_WM_STATE", "_NET_WM_STATE_HIDDEN" })
-            internAtom(display, name, 0);
-    }
-
-    void* display = nullptr; // deliberately left open for the life of the process
-};
-
-const WindowManagerAtoms windowManagerAtoms;
-
 void runMessageLoop(int milliseconds)
 {
     juce::MessageManager::getInstance()->runDispatchLoopUntil(milliseconds);
