@@ -17,7 +17,7 @@
 #include <memory>
 #include <tuple>
 
-JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE("-Wdeprecated-declarations")
+JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE ("-Wdeprecated-declarations")
 
 namespace
 {
@@ -27,7 +27,7 @@ using Key = std::tuple<int, int, int, int>; // rate, channels, classic, stages
 
 /** A prepared processor for the configuration, kept while the library calls the same benchmark
     again (construction takes a while; each processor holds about 83 MB, so only one is kept). */
-QuellorAudioProcessor& processorFor(const Key& key)
+QuellorAudioProcessor& processorFor (const Key& key)
 {
     static Key currentKey{};
     static std::unique_ptr<QuellorAudioProcessor> slot;
@@ -42,49 +42,49 @@ QuellorAudioProcessor& processorFor(const Key& key)
         const auto set =
             channels == 10 ? juce::AudioChannelSet::create7point1point2() : juce::AudioChannelSet::stereo();
         juce::AudioProcessor::BusesLayout layout;
-        layout.inputBuses.add(set);
-        layout.outputBuses.add(set);
-        slot->setBusesLayout(layout);
-        slot->prepareToPlay(rate, blockSize);
-        slot->setParameter(tolvmark::kUseClassic, classic != 0 ? 1.0f : 0.0f);
-        slot->setParameter(tolvmark::kOversampling, (float)(stages - 1) * 0.25f);
-        slot->setParameter(tolvmark::kMix, 0.5f);
+        layout.inputBuses.add (set);
+        layout.outputBuses.add (set);
+        slot->setBusesLayout (layout);
+        slot->prepareToPlay (rate, blockSize);
+        slot->setParameter (tolvmark::kUseClassic, classic != 0 ? 1.0f : 0.0f);
+        slot->setParameter (tolvmark::kOversampling, (float)(stages - 1) * 0.25f);
+        slot->setParameter (tolvmark::kMix, 0.5f);
     }
 
     return *slot;
 }
 
-void engineCost(benchmark::State& state)
+void engineCost (benchmark::State& state)
 {
-    const Key key{ (int)state.range(0), (int)state.range(1), (int)state.range(2), (int)state.range(3) };
+    const Key key{ (int)state.range (0), (int)state.range (1), (int)state.range (2), (int)state.range (3) };
     const auto [rate, channels, classic, stages] = key;
-    auto& processor = processorFor(key);
+    auto& processor = processorFor (key);
 
     // A fixed block of noise, copied in before every block so the engine always sees the same input.
-    juce::AudioBuffer<float> input(channels, blockSize), buffer(channels, blockSize);
-    juce::Random random(1);
+    juce::AudioBuffer<float> input (channels, blockSize), buffer (channels, blockSize);
+    juce::Random random (1);
     for (int c = 0; c < channels; ++c)
         for (int i = 0; i < blockSize; ++i)
-            input.setSample(c, i, 0.5f * (2.0f * random.nextFloat() - 1.0f));
+            input.setSample (c, i, 0.5f * (2.0f * random.nextFloat() - 1.0f));
 
     juce::MidiBuffer midi;
     for (auto _ : state)
     {
         for (int c = 0; c < channels; ++c)
-            buffer.copyFrom(c, 0, input, c, 0, blockSize);
-        processor.processBlock(buffer, midi);
-        benchmark::DoNotOptimize(buffer.getReadPointer(0));
+            buffer.copyFrom (c, 0, input, c, 0, blockSize);
+        processor.processBlock (buffer, midi);
+        benchmark::DoNotOptimize (buffer.getReadPointer (0));
         benchmark::ClobberMemory();
     }
 
     // Audio seconds processed, as a rate over CPU time, inverted: CPU seconds per audio second.
     const double audioSeconds = (double)state.iterations() * blockSize / rate;
     state.counters["cpu_s_per_audio_s"] =
-        benchmark::Counter(audioSeconds, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-    const juce::String label = juce::String(channels == 10 ? "7.1.2" : "stereo") +
-                               (classic != 0 ? " classic " : " modern ") + juce::String(stages) +
+        benchmark::Counter (audioSeconds, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    const juce::String label = juce::String (channels == 10 ? "7.1.2" : "stereo") +
+                               (classic != 0 ? " classic " : " modern ") + juce::String (stages) +
                                (stages > 1 ? " stages" : " stage");
-    state.SetLabel(label.toStdString());
+    state.SetLabel (label.toStdString());
 }
 
 //==============================================================================
@@ -98,119 +98,119 @@ juce::uint32 fakeClock()
 }
 
 /** A 48 kHz stereo processor on the fake clock, past the program-change guard, with `program` applied. */
-std::unique_ptr<QuellorAudioProcessor> makeProgramProcessor(double rate, int program)
+std::unique_ptr<QuellorAudioProcessor> makeProgramProcessor (double rate, int program)
 {
-    auto processor = std::make_unique<QuellorAudioProcessor>(&fakeClock);
+    auto processor = std::make_unique<QuellorAudioProcessor> (&fakeClock);
     juce::AudioProcessor::BusesLayout layout;
-    layout.inputBuses.add(juce::AudioChannelSet::stereo());
-    layout.outputBuses.add(juce::AudioChannelSet::stereo());
-    processor->setBusesLayout(layout);
-    processor->prepareToPlay(rate, blockSize);
+    layout.inputBuses.add (juce::AudioChannelSet::stereo());
+    layout.outputBuses.add (juce::AudioChannelSet::stereo());
+    processor->setBusesLayout (layout);
+    processor->prepareToPlay (rate, blockSize);
     fakeMilliseconds += 1000;
-    processor->setCurrentProgram(program);
+    processor->setCurrentProgram (program);
     return processor;
 }
 
 /** Processes `seconds` of noise through the processor. */
-void processNoise(QuellorAudioProcessor& processor, double rate, double seconds)
+void processNoise (QuellorAudioProcessor& processor, double rate, double seconds)
 {
-    juce::AudioBuffer<float> buffer(2, blockSize);
+    juce::AudioBuffer<float> buffer (2, blockSize);
     juce::MidiBuffer midi;
-    juce::Random random(7);
+    juce::Random random (7);
     const int blocks = (int)(seconds * rate / blockSize);
 
     for (int b = 0; b < blocks; ++b)
     {
         for (int c = 0; c < 2; ++c)
             for (int i = 0; i < blockSize; ++i)
-                buffer.setSample(c, i, 0.5f * (2.0f * random.nextFloat() - 1.0f));
-        processor.processBlock(buffer, midi);
+                buffer.setSample (c, i, 0.5f * (2.0f * random.nextFloat() - 1.0f));
+        processor.processBlock (buffer, midi);
     }
-    benchmark::DoNotOptimize(buffer.getReadPointer(0));
+    benchmark::DoNotOptimize (buffer.getReadPointer (0));
 }
 
 /** Wall-clock seconds taken by `call`. */
-template <typename Call> double wallSeconds(Call&& call)
+template <typename Call> double wallSeconds (Call&& call)
 {
     const auto start = std::chrono::steady_clock::now();
     call();
     benchmark::ClobberMemory();
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return std::chrono::duration<double> (std::chrono::steady_clock::now() - start).count();
 }
 
 /** A program change between two factory programs after `seconds` of audio, 48 kHz stereo. Program pairs:
     0 = "Standard" and "Large and Dreamy" (pre-delay and oversampling differ),
     1 = "Female Vocal Hall" and "Female Vocal Room" (same pre-delay and oversampling). */
-void programChangeBlocking(benchmark::State& state)
+void programChangeBlocking (benchmark::State& state)
 {
     constexpr double rate = 48000.0;
-    const int pair = (int)state.range(0);
-    const double seconds = (double)state.range(1) / 10.0;
+    const int pair = (int)state.range (0);
+    const double seconds = (double)state.range (1) / 10.0;
     const int programs[2][2] = { { 0, 6 }, { 1, 2 } };
 
-    auto processor = makeProgramProcessor(rate, programs[pair][0]);
+    auto processor = makeProgramProcessor (rate, programs[pair][0]);
     int next = 1;
 
     for (auto _ : state)
     {
-        processNoise(*processor, rate, seconds);
+        processNoise (*processor, rate, seconds);
         const int program = programs[pair][next];
-        state.SetIterationTime(wallSeconds([&] { processor->setCurrentProgram(program); }));
+        state.SetIterationTime (wallSeconds ([&] { processor->setCurrentProgram (program); }));
         next = 1 - next;
 
         if (processor->getCurrentProgram() != program)
-            state.SkipWithError("the program change was ignored");
+            state.SkipWithError ("the program change was ignored");
     }
 
-    state.SetLabel(pair == 0 ? "Standard <-> Large and Dreamy"
-                             : "Female Vocal Hall <-> Room (same pre-delay)");
+    state.SetLabel (pair == 0 ? "Standard <-> Large and Dreamy"
+                              : "Female Vocal Hall <-> Room (same pre-delay)");
 }
 
 /** reset() after `seconds` of audio in program "Standard", 48 kHz stereo: what a pre-delay or oversampling
     change clears under the callback lock. After long enough, every line has been written all the way
     round and the whole network is cleared. */
-void resetBlocking(benchmark::State& state)
+void resetBlocking (benchmark::State& state)
 {
     constexpr double rate = 48000.0;
-    const double seconds = (double)state.range(0) / 10.0;
-    auto processor = makeProgramProcessor(rate, 0);
+    const double seconds = (double)state.range (0) / 10.0;
+    auto processor = makeProgramProcessor (rate, 0);
 
     for (auto _ : state)
     {
-        processNoise(*processor, rate, seconds);
-        state.SetIterationTime(wallSeconds([&] { processor->reset(); }));
+        processNoise (*processor, rate, seconds);
+        state.SetIterationTime (wallSeconds ([&] { processor->reset(); }));
     }
 }
 } // namespace
 
-BENCHMARK(engineCost)
-    ->ArgNames({ "rate", "channels", "classic", "stages" })
-    ->ArgsProduct({ { 44100, 48000 }, { 2, 10 }, { 1, 0 }, { 1, 4 } })
-    ->Unit(benchmark::kMicrosecond);
+BENCHMARK (engineCost)
+    ->ArgNames ({ "rate", "channels", "classic", "stages" })
+    ->ArgsProduct ({ { 44100, 48000 }, { 2, 10 }, { 1, 0 }, { 1, 4 } })
+    ->Unit (benchmark::kMicrosecond);
 
 // Seconds of audio before each timed call are given in tenths.
-BENCHMARK(programChangeBlocking)
-    ->ArgNames({ "pair", "tenths_s" })
-    ->Args({ 0, 30 })
-    ->Args({ 1, 30 })
+BENCHMARK (programChangeBlocking)
+    ->ArgNames ({ "pair", "tenths_s" })
+    ->Args ({ 0, 30 })
+    ->Args ({ 1, 30 })
     ->UseManualTime()
-    ->Iterations(10)
-    ->Unit(benchmark::kMicrosecond);
+    ->Iterations (10)
+    ->Unit (benchmark::kMicrosecond);
 
-BENCHMARK(resetBlocking)
-    ->ArgName("tenths_s")
-    ->Arg(0)
-    ->Arg(5)
-    ->Arg(30)
-    ->Arg(200)
+BENCHMARK (resetBlocking)
+    ->ArgName ("tenths_s")
+    ->Arg (0)
+    ->Arg (5)
+    ->Arg (30)
+    ->Arg (200)
     ->UseManualTime()
-    ->Iterations(5)
-    ->Unit(benchmark::kMicrosecond);
+    ->Iterations (5)
+    ->Unit (benchmark::kMicrosecond);
 
-int main(int argc, char** argv)
+int main (int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+    benchmark::Initialize (&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments (argc, argv))
         return 1;
 
     const juce::ScopedJuceInitialiser_GUI juce;

@@ -52,30 +52,30 @@ struct Options
 double threadCpuSeconds()
 {
     timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    clock_gettime (CLOCK_THREAD_CPUTIME_ID, &now);
     return (double)now.tv_sec + 1.0e-9 * (double)now.tv_nsec;
 }
 
 double processCpuSeconds()
 {
     timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    clock_gettime (CLOCK_PROCESS_CPUTIME_ID, &now);
     return (double)now.tv_sec + 1.0e-9 * (double)now.tv_nsec;
 }
 
-double median(std::vector<double> values)
+double median (std::vector<double> values)
 {
     if (values.empty())
-        return std::nan("");
+        return std::nan ("");
 
-    std::sort(values.begin(), values.end());
+    std::sort (values.begin(), values.end());
     const auto middle = values.size() / 2;
     return values.size() % 2 == 1 ? values[middle] : 0.5 * (values[middle - 1] + values[middle]);
 }
 
-double minimum(const std::vector<double>& values)
+double minimum (const std::vector<double>& values)
 {
-    return values.empty() ? std::nan("") : *std::min_element(values.begin(), values.end());
+    return values.empty() ? std::nan ("") : *std::min_element (values.begin(), values.end());
 }
 
 //==============================================================================
@@ -108,10 +108,10 @@ const char* const programNames[10] = { "Standard",         "Female Vocal Hall", 
                                        "Large and Dreamy", "Small Room",        "Tavrick Hall",
                                        "Real Hall" };
 
-juce::AudioProcessorParameter* findParameter(juce::AudioPluginInstance& plugin, const char* key)
+juce::AudioProcessorParameter* findParameter (juce::AudioPluginInstance& plugin, const char* key)
 {
     for (auto* parameter : plugin.getParameters())
-        if (parameter->getName(64) == key)
+        if (parameter->getName (64) == key)
             return parameter;
 
     return nullptr;
@@ -122,24 +122,24 @@ juce::AudioProcessorParameter* findParameter(juce::AudioPluginInstance& plugin, 
 class Subject
 {
 public:
-    Subject(juce::String nameToUse, std::unique_ptr<juce::AudioPluginInstance> instance, double rate,
-            int inputChannels, int outputChannels)
-        : name(std::move(nameToUse)), plugin(std::move(instance)), sampleRate(rate), inputs(inputChannels),
-          buffer(std::max(inputChannels, outputChannels), blockSize)
+    Subject (juce::String nameToUse, std::unique_ptr<juce::AudioPluginInstance> instance, double rate,
+             int inputChannels, int outputChannels)
+        : name (std::move (nameToUse)), plugin (std::move (instance)), sampleRate (rate),
+          inputs (inputChannels), buffer (std::max (inputChannels, outputChannels), blockSize)
     {
         // A second of noise per input channel, played in a loop: every run sees the same signal.
         const int noiseLength = (int)sampleRate;
-        noise.setSize(inputChannels, noiseLength);
-        juce::Random random(20261210);
+        noise.setSize (inputChannels, noiseLength);
+        juce::Random random (20261210);
         for (int c = 0; c < inputChannels; ++c)
             for (int i = 0; i < noiseLength; ++i)
-                noise.setSample(c, i, 0.5f * (2.0f * random.nextFloat() - 1.0f));
+                noise.setSample (c, i, 0.5f * (2.0f * random.nextFloat() - 1.0f));
     }
 
     /** Processes `seconds` of audio and returns the calling thread's CPU seconds per second of audio. */
-    double measure(double seconds)
+    double measure (double seconds)
     {
-        const int blocks = std::max(1, (int)std::lround(seconds * sampleRate / blockSize));
+        const int blocks = std::max (1, (int)std::lround (seconds * sampleRate / blockSize));
         const double threadStart = threadCpuSeconds();
         const double processStart = processCpuSeconds();
 
@@ -156,9 +156,9 @@ public:
     }
 
     /** Processes `seconds` of audio without timing it. */
-    void warmUp(double seconds)
+    void warmUp (double seconds)
     {
-        const int blocks = std::max(1, (int)std::lround(seconds * sampleRate / blockSize));
+        const int blocks = std::max (1, (int)std::lround (seconds * sampleRate / blockSize));
         for (int b = 0; b < blocks; ++b)
             processOneBlock();
         checkLastBlock();
@@ -175,11 +175,11 @@ private:
     void processOneBlock()
     {
         for (int c = 0; c < inputs; ++c)
-            buffer.copyFrom(c, 0, noise, c, position, blockSize);
+            buffer.copyFrom (c, 0, noise, c, position, blockSize);
         for (int c = inputs; c < buffer.getNumChannels(); ++c)
-            buffer.clear(c, 0, blockSize);
+            buffer.clear (c, 0, blockSize);
 
-        plugin->processBlock(buffer, midi);
+        plugin->processBlock (buffer, midi);
         midi.clear();
 
         position += blockSize;
@@ -192,8 +192,8 @@ private:
         for (int c = 0; c < buffer.getNumChannels(); ++c)
             for (int i = 0; i < blockSize; ++i)
             {
-                const float sample = buffer.getSample(c, i);
-                if (!std::isfinite(sample))
+                const float sample = buffer.getSample (c, i);
+                if (!std::isfinite (sample))
                     outputFinite = false;
                 else if (sample != 0.0f)
                     outputAudible = true;
@@ -209,61 +209,61 @@ private:
 
 //==============================================================================
 /** Loads the built Tolv_mark VST3 at `rate` with `program` applied; stereo in, `outputSet` out. */
-std::unique_ptr<Subject> loadTolvmark(const Options& options, double rate, int program,
-                                      const juce::AudioChannelSet& outputSet, juce::String& error)
+std::unique_ptr<Subject> loadTolvmark (const Options& options, double rate, int program,
+                                       const juce::AudioChannelSet& outputSet, juce::String& error)
 {
     auto instance =
-        hostkit::loadPlugin(hostkit::Format::vst3, juce::File(options.vst3Path), rate, blockSize, error);
+        hostkit::loadPlugin (hostkit::Format::vst3, juce::File (options.vst3Path), rate, blockSize, error);
     if (instance == nullptr)
         return nullptr;
 
     if (outputSet != juce::AudioChannelSet::stereo())
     {
         juce::AudioProcessor::BusesLayout layout;
-        layout.inputBuses.add(juce::AudioChannelSet::stereo());
-        layout.outputBuses.add(outputSet);
-        if (!instance->setBusesLayout(layout))
+        layout.inputBuses.add (juce::AudioChannelSet::stereo());
+        layout.outputBuses.add (outputSet);
+        if (!instance->setBusesLayout (layout))
         {
             error = "the VST3 refused stereo in, " + outputSet.getDescription() + " out";
             return nullptr;
         }
     }
 
-    instance->prepareToPlay(rate, blockSize);
+    instance->prepareToPlay (rate, blockSize);
 
     // The plug-in ignores program changes for 200 ms after construction (a host may still be restoring it).
-    juce::Thread::sleep(250);
-    instance->setCurrentProgram(program);
+    juce::Thread::sleep (250);
+    instance->setCurrentProgram (program);
     for (int index = 0; index < 16; ++index)
     {
-        auto* parameter = findParameter(*instance, tolvmarkKeys[index]);
+        auto* parameter = findParameter (*instance, tolvmarkKeys[index]);
         if (parameter == nullptr)
         {
-            error = juce::String("no hosted parameter ") + tolvmarkKeys[index];
+            error = juce::String ("no hosted parameter ") + tolvmarkKeys[index];
             return nullptr;
         }
-        parameter->setValue(tolvmarkPrograms[program][index]);
+        parameter->setValue (tolvmarkPrograms[program][index]);
     }
 
     const int inputs = instance->getTotalNumInputChannels();
     const int outputs = instance->getTotalNumOutputChannels();
-    auto name = "Tolv_mark " + instance->getProgramName(program);
-    return std::make_unique<Subject>(name, std::move(instance), rate, inputs, outputs);
+    auto name = "Tolv_mark " + instance->getProgramName (program);
+    return std::make_unique<Subject> (name, std::move (instance), rate, inputs, outputs);
 }
 
 /** Loads Dragonfly Hall Reverb's LV2 at `rate` with its default settings. */
-std::unique_ptr<Subject> loadDragonfly(const Options& options, double rate, juce::String& error)
+std::unique_ptr<Subject> loadDragonfly (const Options& options, double rate, juce::String& error)
 {
-    auto instance = hostkit::loadPlugin(hostkit::Format::lv2, juce::File(options.dragonflyBundle), rate,
-                                        blockSize, error, options.dragonflyUri);
+    auto instance = hostkit::loadPlugin (hostkit::Format::lv2, juce::File (options.dragonflyBundle), rate,
+                                         blockSize, error, options.dragonflyUri);
     if (instance == nullptr)
         return nullptr;
 
-    instance->prepareToPlay(rate, blockSize);
+    instance->prepareToPlay (rate, blockSize);
     const int inputs = instance->getTotalNumInputChannels();
     const int outputs = instance->getTotalNumOutputChannels();
     auto name = instance->getName();
-    return std::make_unique<Subject>(name, std::move(instance), rate, inputs, outputs);
+    return std::make_unique<Subject> (name, std::move (instance), rate, inputs, outputs);
 }
 
 //==============================================================================
@@ -272,10 +272,10 @@ struct Report
 {
     bool allSound = true;
 
-    void check(const Subject& subject, const std::vector<double>& figures)
+    void check (const Subject& subject, const std::vector<double>& figures)
     {
         for (auto figure : figures)
-            if (!std::isfinite(figure) || figure <= 0.0)
+            if (!std::isfinite (figure) || figure <= 0.0)
             {
                 std::cout << "  ERROR: " << subject.name << " gave a non-finite or zero CPU figure\n";
                 allSound = false;
@@ -300,50 +300,50 @@ struct Entry
     std::vector<double> pairRatios; // figure / Dragonfly's figure in the same round
 };
 
-void printRow(const Entry& entry, bool withRatio, const juce::String& label = {})
+void printRow (const Entry& entry, bool withRatio, const juce::String& label = {})
 {
-    std::printf("  %-40s min %.5f  median %.5f", (label.isEmpty() ? entry.label : label).toRawUTF8(),
-                minimum(entry.figures), median(entry.figures));
+    std::printf ("  %-40s min %.5f  median %.5f", (label.isEmpty() ? entry.label : label).toRawUTF8(),
+                 minimum (entry.figures), median (entry.figures));
     if (withRatio && !entry.pairRatios.empty())
-        std::printf("  / Dragonfly: median %.3f, range %.3f-%.3f", median(entry.pairRatios),
-                    minimum(entry.pairRatios),
-                    *std::max_element(entry.pairRatios.begin(), entry.pairRatios.end()));
-    std::printf("\n");
-    std::fflush(stdout);
+        std::printf ("  / Dragonfly: median %.3f, range %.3f-%.3f", median (entry.pairRatios),
+                     minimum (entry.pairRatios),
+                     *std::max_element (entry.pairRatios.begin(), entry.pairRatios.end()));
+    std::printf ("\n");
+    std::fflush (stdout);
 }
 
 //==============================================================================
-int run(const Options& options)
+int run (const Options& options)
 {
     Report report;
     juce::String error;
 
-    std::printf("Whole plug-in CPU per second of audio (thread CPU s / audio s), block %d, noise in.\n",
-                blockSize);
-    std::printf("%d rounds; in each round every configuration runs %.1f s of audio (after %.2f s untimed),\n"
-                "in a rotating order, so that a busy stretch of the machine falls on all of them alike.\n\n",
-                options.repetitions, options.seconds, options.warmUpSeconds);
+    std::printf ("Whole plug-in CPU per second of audio (thread CPU s / audio s), block %d, noise in.\n",
+                 blockSize);
+    std::printf ("%d rounds; in each round every configuration runs %.1f s of audio (after %.2f s untimed),\n"
+                 "in a rotating order, so that a busy stretch of the machine falls on all of them alike.\n\n",
+                 options.repetitions, options.seconds, options.warmUpSeconds);
 
     // ---- Everything is loaded first, then measured in rounds.
     std::vector<Entry> entries;
     auto addTolvmark =
-        [&](const juce::String& label, double rate, int program, const juce::AudioChannelSet& output)
+        [&] (const juce::String& label, double rate, int program, const juce::AudioChannelSet& output)
     {
-        auto subject = loadTolvmark(options, rate, program, output, error);
+        auto subject = loadTolvmark (options, rate, program, output, error);
         if (subject == nullptr)
         {
             std::cout << "  ERROR: " << label << ": " << error << "\n";
             report.allSound = false;
             return;
         }
-        entries.push_back({ label, std::move(subject), {}, {}, {} });
+        entries.push_back ({ label, std::move (subject), {}, {}, {} });
     };
 
     // Entry 0: Dragonfly Hall (when it loads); then Tolv_mark "Standard" at 48 kHz stereo.
-    std::unique_ptr<Subject> dragonfly = loadDragonfly(options, 48000.0, error);
+    std::unique_ptr<Subject> dragonfly = loadDragonfly (options, 48000.0, error);
     const bool haveDragonfly = dragonfly != nullptr;
     if (haveDragonfly)
-        entries.push_back({ dragonfly->name + " (LV2, defaults)", std::move(dragonfly), {}, {}, {} });
+        entries.push_back ({ dragonfly->name + " (LV2, defaults)", std::move (dragonfly), {}, {}, {} });
     else
     {
         std::cout << "  " << (options.referenceOptional ? "SKIPPED" : "ERROR")
@@ -357,29 +357,29 @@ int run(const Options& options)
     const int programs = options.shortRun ? 2 : 10;
     std::vector<int> programOrder = { 0 };
     for (int program = 1; program < programs; ++program)
-        programOrder.push_back(program == 1 && options.shortRun ? 6 : program);
+        programOrder.push_back (program == 1 && options.shortRun ? 6 : program);
 
     for (int program : programOrder)
     {
         const auto classic = tolvmarkPrograms[program][8] != 0.0f;
-        const auto stages = (int)std::lround(tolvmarkPrograms[program][15] * 4.0f) + 1;
-        addTolvmark(juce::String(program) + " " + juce::String(programNames[program]) + " (" +
-                        (classic ? "classic, " : "modern, ") + juce::String(stages) + ")",
-                    48000.0, program, stereo);
+        const auto stages = (int)std::lround (tolvmarkPrograms[program][15] * 4.0f) + 1;
+        addTolvmark (juce::String (program) + " " + juce::String (programNames[program]) + " (" +
+                         (classic ? "classic, " : "modern, ") + juce::String (stages) + ")",
+                     48000.0, program, stereo);
     }
     const size_t firstLayout = entries.size();
     if (!options.shortRun)
-        addTolvmark("44.1 kHz stereo", 44100.0, 0, stereo);
-    addTolvmark("96 kHz stereo", 96000.0, 0, stereo);
-    addTolvmark("48 kHz stereo in, 7.1.2 out", 48000.0, 0, surround);
+        addTolvmark ("44.1 kHz stereo", 44100.0, 0, stereo);
+    addTolvmark ("96 kHz stereo", 96000.0, 0, stereo);
+    addTolvmark ("48 kHz stereo in, 7.1.2 out", 48000.0, 0, surround);
     if (!options.shortRun)
-        addTolvmark("96 kHz stereo in, 7.1.2 out", 96000.0, 0, surround);
+        addTolvmark ("96 kHz stereo in, 7.1.2 out", 96000.0, 0, surround);
 
     if (entries.empty() || (haveDragonfly && entries.size() < 2))
         return 1;
 
     for (auto& entry : entries)
-        entry.subject->warmUp(options.warmUpSeconds);
+        entry.subject->warmUp (options.warmUpSeconds);
 
     // ---- Rounds.
     for (int round = 0; round < options.repetitions; ++round)
@@ -387,58 +387,58 @@ int run(const Options& options)
         for (size_t k = 0; k < entries.size(); ++k)
         {
             auto& entry = entries[(k + (size_t)round) % entries.size()];
-            entry.subject->warmUp(0.1);
-            entry.figures.push_back(entry.subject->measure(options.seconds));
-            entry.processCpu.push_back(entry.subject->lastProcessCpuPerSecond);
+            entry.subject->warmUp (0.1);
+            entry.figures.push_back (entry.subject->measure (options.seconds));
+            entry.processCpu.push_back (entry.subject->lastProcessCpuPerSecond);
         }
 
         if (haveDragonfly)
             for (size_t k = 1; k < entries.size(); ++k)
-                entries[k].pairRatios.push_back(entries[k].figures.back() / entries[0].figures.back());
+                entries[k].pairRatios.push_back (entries[k].figures.back() / entries[0].figures.back());
     }
 
     for (const auto& entry : entries)
-        report.check(*entry.subject, entry.figures);
+        report.check (*entry.subject, entry.figures);
 
     // ---- Report.
     const size_t standard = haveDragonfly ? 1 : 0;
-    std::printf("Comparison, 48 kHz stereo, block %d:\n", blockSize);
+    std::printf ("Comparison, 48 kHz stereo, block %d:\n", blockSize);
     if (haveDragonfly)
-        printRow(entries[0], false);
-    printRow(entries[standard], false);
-    std::printf("  %-40s process CPU min: Tolv_mark %.5f", "(whole process, same runs)",
-                minimum(entries[standard].processCpu));
+        printRow (entries[0], false);
+    printRow (entries[standard], false);
+    std::printf ("  %-40s process CPU min: Tolv_mark %.5f", "(whole process, same runs)",
+                 minimum (entries[standard].processCpu));
     if (haveDragonfly)
-        std::printf(", Dragonfly %.5f", minimum(entries[0].processCpu));
-    std::printf("\n");
+        std::printf (", Dragonfly %.5f", minimum (entries[0].processCpu));
+    std::printf ("\n");
 
     if (haveDragonfly)
     {
         const auto& ratios = entries[standard].pairRatios;
-        const double ratioOfMinima = minimum(entries[standard].figures) / minimum(entries[0].figures);
-        std::printf("  RATIO Tolv_mark \"Standard\" / Dragonfly Hall: %.3f (ratio of the minima); "
-                    "per-round ratios median %.3f, range %.3f-%.3f\n",
-                    ratioOfMinima, median(ratios), minimum(ratios),
-                    *std::max_element(ratios.begin(), ratios.end()));
-        if (!std::isfinite(ratioOfMinima))
+        const double ratioOfMinima = minimum (entries[standard].figures) / minimum (entries[0].figures);
+        std::printf ("  RATIO Tolv_mark \"Standard\" / Dragonfly Hall: %.3f (ratio of the minima); "
+                     "per-round ratios median %.3f, range %.3f-%.3f\n",
+                     ratioOfMinima, median (ratios), minimum (ratios),
+                     *std::max_element (ratios.begin(), ratios.end()));
+        if (!std::isfinite (ratioOfMinima))
             report.allSound = false;
     }
 
-    std::printf("\nTolv_mark per factory program, 48 kHz stereo (voicing, cascade stages):\n");
+    std::printf ("\nTolv_mark per factory program, 48 kHz stereo (voicing, cascade stages):\n");
     for (size_t k = standard; k < firstLayout; ++k)
-        printRow(entries[k], haveDragonfly);
+        printRow (entries[k], haveDragonfly);
 
-    std::printf("\nTolv_mark program \"Standard\" per sample rate and layout:\n");
-    printRow(entries[standard], haveDragonfly, "48 kHz stereo");
+    std::printf ("\nTolv_mark program \"Standard\" per sample rate and layout:\n");
+    printRow (entries[standard], haveDragonfly, "48 kHz stereo");
     for (size_t k = firstLayout; k < entries.size(); ++k)
-        printRow(entries[k], haveDragonfly);
+        printRow (entries[k], haveDragonfly);
 
-    std::printf("\n%s\n", report.allSound ? "All measurements ran and gave finite figures."
-                                          : "Some measurements failed (see ERROR above).");
+    std::printf ("\n%s\n", report.allSound ? "All measurements ran and gave finite figures."
+                                           : "Some measurements failed (see ERROR above).");
     return report.allSound ? 0 : 1;
 }
 
-bool parse(int argc, char** argv, Options& options)
+bool parse (int argc, char** argv, Options& options)
 {
     bool secondsGiven = false, repetitionsGiven = false;
 
@@ -459,14 +459,14 @@ bool parse(int argc, char** argv, Options& options)
                 return false;
             if (argument == "--seconds")
             {
-                options.seconds = juce::String(text).getDoubleValue();
+                options.seconds = juce::String (text).getDoubleValue();
                 secondsGiven = true;
                 if (!(options.seconds > 0.0))
                     return false;
             }
             else if (argument == "--repetitions")
             {
-                options.repetitions = juce::String(text).getIntValue();
+                options.repetitions = juce::String (text).getIntValue();
                 repetitionsGiven = true;
                 if (options.repetitions < 1)
                     return false;
@@ -495,10 +495,10 @@ bool parse(int argc, char** argv, Options& options)
 }
 } // namespace
 
-int main(int argc, char** argv)
+int main (int argc, char** argv)
 {
     Options options;
-    if (!parse(argc, argv, options))
+    if (!parse (argc, argv, options))
     {
         std::cerr
             << "usage: tolvmark_host_benchmark [--short] [--seconds S] [--repetitions N] [--vst3 PATH]\n"
@@ -508,5 +508,5 @@ int main(int argc, char** argv)
     }
 
     const juce::ScopedJuceInitialiser_GUI juce;
-    return run(options);
+    return run (options);
 }

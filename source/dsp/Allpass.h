@@ -13,30 +13,31 @@ public:
 
     /** Stores the coefficient and the gain (the gain is a single-precision value, kept widened to double)
         and allocates the buffer (zero-filled). Allocates; call from the owner's constructor only. */
-    explicit Allpass(double initialCoefficient = 0.15, float initialGain = 0.633f)
-        : coefficient(initialCoefficient), buffer(std::make_unique<double[]>(kCapacity)), gain(initialGain)
+    explicit Allpass (double initialCoefficient = 0.15, float initialGain = 0.633f)
+        : coefficient (initialCoefficient), buffer (std::make_unique<double[]> (kCapacity)),
+          gain (initialGain)
     {
     }
 
     /** Frees the buffer. */
     virtual ~Allpass() = default;
 
-    Allpass(const Allpass&) = delete;
-    Allpass& operator=(const Allpass&) = delete;
+    Allpass (const Allpass&) = delete;
+    Allpass& operator= (const Allpass&) = delete;
 
     /** Stores the time (tenths of a second) and sets delaySamples to sampleRate x time / 10 rounded to
         nearest, held within 0..capacity-1 (NaN and negative give 0). Any thread; no allocation. */
-    void setDelayTime(double newTime) noexcept
+    void setDelayTime (double newTime) noexcept
     {
         time = newTime;
         const double samples = sampleRate * newTime / 10.0 + 0.5;
 
         if (!(samples >= 0.0))
             delaySamples = 0;
-        else if (samples >= static_cast<double>(capacity))
+        else if (samples >= static_cast<double> (capacity))
             delaySamples = capacity - 1;
         else
-            delaySamples = static_cast<int>(samples);
+            delaySamples = static_cast<int> (samples);
     }
 
     /** Coefficient of the section. */

@@ -41,7 +41,7 @@ inline constexpr std::array<BandLimitSet, 4> bandLimitSets{ {
     keeps its current set). Bands, all with strict bounds: 42,000 < rate < 45,000 -> 44.1 kHz set;
     47,000 < rate < 49,000 -> 48 kHz set; 88,000 < rate < 89,000 -> 88.2 kHz set; rate > 90,000 -> 96 kHz
     set. Any thread; no allocation. */
-inline const BandLimitSet* findBandLimitSet(double rate) noexcept
+inline const BandLimitSet* findBandLimitSet (double rate) noexcept
 {
     const BandLimitSet* chosen = nullptr;
 

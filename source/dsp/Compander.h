@@ -24,24 +24,24 @@ public:
 
     /** Stores the rate and recomputes attackCoefficient and releaseCoefficient as exp(-1 / (time x rate)).
         Message thread (preparation); no allocation. */
-    void setSampleRate(double newSampleRate) noexcept
+    void setSampleRate (double newSampleRate) noexcept
     {
         sampleRate = newSampleRate;
-        attackCoefficient = std::exp(-1.0 / (attackTime * newSampleRate));
-        releaseCoefficient = std::exp(-1.0 / (releaseTime * newSampleRate));
+        attackCoefficient = std::exp (-1.0 / (attackTime * newSampleRate));
+        releaseCoefficient = std::exp (-1.0 / (releaseTime * newSampleRate));
     }
 
     /** Applies the gain in place to channels 0 and 1, sample 0, of a two-channel buffer and marks it as
         not clear. Audio thread; inline, no allocation. */
-    inline void processSample(WireBuffer& wire) noexcept
+    inline void processSample (WireBuffer& wire) noexcept
     {
-        double* left = wire.getWritePointer(0);
-        double* right = wire.getWritePointer(1);
-        processSample(left[0], right[0]);
+        double* left = wire.getWritePointer (0);
+        double* right = wire.getWritePointer (1);
+        processSample (left[0], right[0]);
     }
 
     /** The same step on a pair of values, scaled in place. Audio thread; inline, no allocation. */
-    inline void processSample(double& left, double& right) noexcept
+    inline void processSample (double& left, double& right) noexcept
     {
         const double effectiveRatio = ratio * ((mode - 0.5) * -2.0);
 
@@ -49,13 +49,13 @@ public:
 
         // A non-finite input level (an inf or NaN sample) would stick in the smoother for good, since
         // nothing clears this state; the detector treats it as silence instead.
-        if (!std::isfinite(level))
+        if (!std::isfinite (level))
             level = 0.0;
 
         meanSquare = (level + levelFloor) * smootherB0 - smootherState * smootherA1;
         smootherState = meanSquare;
 
-        const double rms = std::sqrt(meanSquare);
+        const double rms = std::sqrt (meanSquare);
         coefficient = rms > envelope ? attackCoefficient : releaseCoefficient;
         envelope = envelope * coefficient + (1.0 - coefficient) * rms;
 
@@ -64,31 +64,32 @@ public:
 
         // With an infinite ratio the exponent is 1 for every finite level (the excess is multiplied by
         // zero), so the logarithms are needed only for an infinite envelope or an unusual threshold.
-        const bool exponentIsOne = inverseRatio == 0.0 && envelope != std::numeric_limits<double>::infinity() &&
-                                   threshold > 0.0 && threshold < std::numeric_limits<double>::infinity();
+        const bool exponentIsOne = inverseRatio == 0.0 &&
+                                   envelope != std::numeric_limits<double>::infinity() && threshold > 0.0 &&
+                                   threshold < std::numeric_limits<double>::infinity();
 
         if (!exponentIsOne)
         {
-            const double levelLog = std::log10(envelope);
-            const double thresholdLog = std::log10(threshold);
+            const double levelLog = std::log10 (envelope);
+            const double thresholdLog = std::log10 (threshold);
 
             if (levelLog > thresholdLog)
                 exponent = 1.0 - (levelLog - thresholdLog) * inverseRatio;
         }
 
-        gain = gainFor(exponent);
+        gain = gainFor (exponent);
 
         left = left * gain;
         right = right * gain;
     }
 
     /** 10 raised to (exponent / 10), remembered for the last exponent (it rarely changes). */
-    inline double gainFor(double exponent) noexcept
+    inline double gainFor (double exponent) noexcept
     {
         if (!(exponent == lastExponent))
         {
             lastExponent = exponent;
-            lastGain = std::pow(10.0, exponent / 10.0);
+            lastGain = std::pow (10.0, exponent / 10.0);
         }
         return lastGain;
     }

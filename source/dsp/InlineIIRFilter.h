@@ -18,7 +18,7 @@ public:
         const float* c = coefficients.coefficients;
         float out = c[0] * in + v1;
 
-        if (! (out < -1.0e-8f || out > 1.0e-8f))
+        if (!(out < -1.0e-8f || out > 1.0e-8f))
             out = 0.0f;
 
         v1 = c[1] * in - c[3] * out + v2;

@@ -26,7 +26,7 @@ public:
     /** Stores the normalised cutoff and recomputes the coefficients at the stored sample rate; history is
         kept. Any thread (the audio thread may see a mix of old and new coefficients for one sample);
         no allocation. */
-    void setCutoff(double newCutoff) noexcept
+    void setCutoff (double newCutoff) noexcept
     {
         cutoff = newCutoff;
         updateCoefficients();
@@ -34,7 +34,7 @@ public:
 
     /** Stores the sample rate and recomputes the coefficients at the stored cutoff; history is kept.
         No allocation. */
-    void setSampleRate(double newSampleRate) noexcept
+    void setSampleRate (double newSampleRate) noexcept
     {
         sampleRate = newSampleRate;
         updateCoefficients();
@@ -49,7 +49,7 @@ public:
 
     /** Runs one step of the 4th-order recursion and returns the output. Audio thread; inline, no
         allocation. */
-    inline double processSample(double input) noexcept
+    inline double processSample (double input) noexcept
     {
         const double output = a0 * input + a1 * xm1 + a2 * xm2 + a3 * xm3 + a4 * xm4 - b1 * ym1 - b2 * ym2 -
                               b3 * ym3 - b4 * ym4;
@@ -82,7 +82,7 @@ public:
         const double wc3 = wc * wc2;
         const double wc4 = wc2 * wc2;
 
-        const double k = wc / std::tan(3.14159265 * fc / sampleRate);
+        const double k = wc / std::tan (3.14159265 * fc / sampleRate);
         const double k2 = k * k;
         const double k3 = k * k2;
         const double k4 = k2 * k2;

@@ -22,7 +22,7 @@ public:
 
     /** Runs one step of the 8-pole recursion and returns the new output. Audio thread; inline, no
         allocation. */
-    inline double processSample(double input) noexcept
+    inline double processSample (double input) noexcept
     {
         x[0] = x[1];
         x[1] = x[2];
@@ -54,22 +54,22 @@ public:
 
     /** Loads the coefficient set of the rate's band (see findBandLimitSet); a rate in no band keeps the
         current set. Histories are kept. Message thread (preparation); no allocation. */
-    void setSampleRate(double rate) noexcept
+    void setSampleRate (double rate) noexcept
     {
-        if (const auto* set = findBandLimitSet(rate))
-            loadSet(*set);
+        if (const auto* set = findBandLimitSet (rate))
+            loadSet (*set);
     }
 
     /** Clears both histories and loads defaultBandLimitSet, whatever the sample rate. No allocation. */
     void reset() noexcept
     {
-        x.fill(0.0);
-        y.fill(0.0);
-        loadSet(defaultBandLimitSet);
+        x.fill (0.0);
+        y.fill (0.0);
+        loadSet (defaultBandLimitSet);
     }
 
     /** Replaces gain and c0..c7 with the given set; histories are kept. No allocation. */
-    void loadSet(const BandLimitSet& set) noexcept
+    void loadSet (const BandLimitSet& set) noexcept
     {
         gain = set.gain;
         c = set.c;

@@ -24,21 +24,21 @@ public:
     /** Recomputes g0..g2 and replaces channel 0, sample 0 of the buffer (which needs at least three
         channels) with (g1 x ch1 + g0 x ch0) + g2 x ch2 in double precision. Marks the buffer as not clear.
         Audio thread; inline, no allocation. */
-    inline void process(WireBuffer& wire) noexcept
+    inline void process (WireBuffer& wire) noexcept
     {
-        double* channel0 = wire.getWritePointer(0);
-        const double input1 = wire.getReadPointer(1)[0];
-        const double input2 = wire.getReadPointer(2)[0];
-        channel0[0] = process(channel0[0], input1, input2);
+        double* channel0 = wire.getWritePointer (0);
+        const double input1 = wire.getReadPointer (1)[0];
+        const double input2 = wire.getReadPointer (2)[0];
+        channel0[0] = process (channel0[0], input1, input2);
     }
 
     /** The same step on plain values: recomputes g0..g2 and returns (g1 x in1 + g0 x in0) + g2 x in2.
         Audio thread; inline, no allocation. */
-    inline double process(double input0, double input1, double input2) noexcept
+    inline double process (double input0, double input1, double input2) noexcept
     {
         updateGains();
-        return (static_cast<double>(g1) * input1 + static_cast<double>(g0) * input0) +
-               static_cast<double>(g2) * input2;
+        return (static_cast<double> (g1) * input1 + static_cast<double> (g0) * input0) +
+               static_cast<double> (g2) * input2;
     }
 
     /** Recomputes g0..g2 from the raw gains, flags and mode (single precision). Inline, no allocation. */
@@ -52,9 +52,9 @@ public:
         }
         else
         {
-            g0 = flag0 > 0.5f ? decibelGains[0].gainOf(raw0) : raw0;
-            g1 = flag1 > 0.5f ? decibelGains[1].gainOf(raw1) : raw1;
-            g2 = flag2 > 0.5f ? decibelGains[2].gainOf(raw2) : raw2;
+            g0 = flag0 > 0.5f ? decibelGains[0].gainOf (raw0) : raw0;
+            g1 = flag1 > 0.5f ? decibelGains[1].gainOf (raw1) : raw1;
+            g2 = flag2 > 0.5f ? decibelGains[2].gainOf (raw2) : raw2;
         }
     }
 
@@ -75,12 +75,12 @@ private:
         float lastRaw = std::numeric_limits<float>::quiet_NaN();
         float lastGain = 0.0f;
 
-        inline float gainOf(float raw) noexcept
+        inline float gainOf (float raw) noexcept
         {
             if (!(raw == lastRaw))
             {
                 lastRaw = raw;
-                lastGain = std::pow(10.0f, raw * 0.05f);
+                lastGain = std::pow (10.0f, raw * 0.05f);
             }
             return lastGain;
         }

@@ -27,23 +27,23 @@ public:
     /** Does nothing; all state lives inside the object. */
     virtual ~SimpleDelay() = default;
 
-    SimpleDelay(const SimpleDelay&) = delete;
-    SimpleDelay& operator=(const SimpleDelay&) = delete;
+    SimpleDelay (const SimpleDelay&) = delete;
+    SimpleDelay& operator= (const SimpleDelay&) = delete;
 
     /** Sets the delay time in tenths of a second and recomputes delaySamples at the current sample rate,
         held within 0..capacity-1 (negative, NaN and -inf times give 0; +inf and too long times give
         capacity-1). Any thread; no allocation. */
-    void setDelayTime(double newTime) noexcept
+    void setDelayTime (double newTime) noexcept
     {
         time = newTime;
         const double samples = newTime * sampleRate / 10.0;
 
         if (!(samples >= 0.0))
             delaySamples = 0;
-        else if (samples >= static_cast<double>(capacity))
+        else if (samples >= static_cast<double> (capacity))
             delaySamples = capacity - 1;
         else
-            delaySamples = static_cast<int>(samples);
+            delaySamples = static_cast<int> (samples);
     }
 
     /** Sets the sample rate, recomputes delaySamples from the stored time without the capacity bound and
@@ -52,17 +52,17 @@ public:
         does not fit a 32-bit integer (or comes from an infinite time) becomes capacity-1, and a negative
         or NaN count becomes 0. Message thread (preparation); touches all 150,000 samples; no allocation.
     */
-    void setSampleRate(double newSampleRate) noexcept
+    void setSampleRate (double newSampleRate) noexcept
     {
         sampleRate = newSampleRate;
         const double samples = time * newSampleRate / 10.0;
 
         if (!(samples >= 0.0))
             delaySamples = 0;
-        else if (samples >= static_cast<double>(std::numeric_limits<int>::max()))
+        else if (samples >= static_cast<double> (std::numeric_limits<int>::max()))
             delaySamples = capacity - 1;
         else
-            delaySamples = static_cast<int>(samples);
+            delaySamples = static_cast<int> (samples);
 
         clear();
     }
@@ -72,14 +72,14 @@ public:
     void clear() noexcept
     {
         if (capacity > 0)
-            std::fill(buffer.begin(), buffer.begin() + capacity, 0.0);
+            std::fill (buffer.begin(), buffer.begin() + capacity, 0.0);
     }
 
     /** Sets to 0 the `count` slots written last (the ones just before writeIndex, going back and wrapping),
         or the whole buffer when count reaches the capacity. When every other slot is already 0 (nothing
         else was written since the buffer was last cleared), this clears the line as clear() does, for
         the cost of what was written. Positions, time and delay stay. No allocation. */
-    void clearRecent(long long count) noexcept
+    void clearRecent (long long count) noexcept
     {
         if (count >= capacity || count < 0)
         {
@@ -87,25 +87,25 @@ public:
             return;
         }
 
-        const int recent = static_cast<int>(count);
+        const int recent = static_cast<int> (count);
         const int firstInLine = writeIndex - recent;
 
         if (firstInLine >= 0)
         {
-            std::fill(buffer.begin() + firstInLine, buffer.begin() + writeIndex, 0.0);
+            std::fill (buffer.begin() + firstInLine, buffer.begin() + writeIndex, 0.0);
         }
         else
         {
-            std::fill(buffer.begin(), buffer.begin() + writeIndex, 0.0);
-            std::fill(buffer.begin() + (capacity + firstInLine), buffer.begin() + capacity, 0.0);
+            std::fill (buffer.begin(), buffer.begin() + writeIndex, 0.0);
+            std::fill (buffer.begin() + (capacity + firstInLine), buffer.begin() + capacity, 0.0);
         }
     }
 
     /** Writes one sample and returns the sample delaySamples ticks old (the input itself for a delay of
         0). Audio thread; inline, no allocation. */
-    inline double tick(double input) noexcept
+    inline double tick (double input) noexcept
     {
-        buffer[static_cast<size_t>(writeIndex)] = input;
+        buffer[static_cast<size_t> (writeIndex)] = input;
 
         readIndex = writeIndex - delaySamples;
         if (readIndex < 0)
@@ -115,7 +115,7 @@ public:
                 readIndex = 0;
         }
 
-        const double output = buffer[static_cast<size_t>(readIndex)];
+        const double output = buffer[static_cast<size_t> (readIndex)];
 
         ++writeIndex;
         if (writeIndex >= capacity)

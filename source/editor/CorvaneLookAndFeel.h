@@ -75,58 +75,58 @@ public:
 
     //==============================================================================
     /** Draws the switches, the bypass shade and the logo by button name; other buttons draw nothing. */
-    void drawButtonBackground(juce::Graphics&, juce::Button&, const juce::Colour& backgroundColour,
-                              bool shouldDrawButtonAsHighlighted, bool shouldDrawButtonAsDown) override;
+    void drawButtonBackground (juce::Graphics&, juce::Button&, const juce::Colour& backgroundColour,
+                               bool shouldDrawButtonAsHighlighted, bool shouldDrawButtonAsDown) override;
 
     /** Draws nothing: no button shows its text. */
-    void drawButtonText(juce::Graphics&, juce::TextButton&, bool shouldDrawButtonAsHighlighted,
-                        bool shouldDrawButtonAsDown) override;
+    void drawButtonText (juce::Graphics&, juce::TextButton&, bool shouldDrawButtonAsHighlighted,
+                         bool shouldDrawButtonAsDown) override;
 
     /** Returns the 11-high plain label font. */
     juce::Font getPopupMenuFont() override;
 
     /** Returns the 11-high plain label font. */
-    juce::Font getComboBoxFont(juce::ComboBox&) override;
+    juce::Font getComboBoxFont (juce::ComboBox&) override;
 
     /** Draws nothing: the fader slots are part of the page backgrounds. */
-    void drawLinearSliderBackground(juce::Graphics&, int x, int y, int width, int height, float sliderPos,
-                                    float minSliderPos, float maxSliderPos, juce::Slider::SliderStyle,
-                                    juce::Slider&) override;
+    void drawLinearSliderBackground (juce::Graphics&, int x, int y, int width, int height, float sliderPos,
+                                     float minSliderPos, float maxSliderPos, juce::Slider::SliderStyle,
+                                     juce::Slider&) override;
 
     /** Draws the fader cap image: scaled to the track height for "MixSlider" and "HighcutSlider",
         at natural size for every other linear slider. Draws nothing if the cap image is missing. */
-    void drawLinearSliderThumb(juce::Graphics&, int x, int y, int width, int height, float sliderPos,
-                               float minSliderPos, float maxSliderPos, juce::Slider::SliderStyle,
-                               juce::Slider&) override;
+    void drawLinearSliderThumb (juce::Graphics&, int x, int y, int width, int height, float sliderPos,
+                                float minSliderPos, float maxSliderPos, juce::Slider::SliderStyle,
+                                juce::Slider&) override;
 
     /** Draws the levers and meters as film strips and the two displays as digits, by slider name. */
-    void drawRotarySlider(juce::Graphics&, int x, int y, int width, int height, float sliderPosProportional,
-                          float rotaryStartAngle, float rotaryEndAngle, juce::Slider&) override;
+    void drawRotarySlider (juce::Graphics&, int x, int y, int width, int height, float sliderPosProportional,
+                           float rotaryStartAngle, float rotaryEndAngle, juce::Slider&) override;
 
     /** Creates the value box of the level faders: a right-justified label named "n" with
         half-transparent crimson text. Allocates; the slider owns the label. */
-    juce::Label* createSliderTextBox(juce::Slider&) override;
+    juce::Label* createSliderTextBox (juce::Slider&) override;
 
     //==============================================================================
     /** The image held in a skin slot; an invalid image for slot 27, an undecodable PNG or an
         out-of-range slot. Does not allocate. */
-    const juce::Image& getSkinImage(int slot) const noexcept;
+    const juce::Image& getSkinImage (int slot) const noexcept;
 
     /** The film strip drawn for a rotary slider of this name, or one with firstSlot -1 if the name
         draws no film strip. Pure; does not allocate. */
-    static FilmStrip filmStripForName(const juce::String& componentName) noexcept;
+    static FilmStrip filmStripForName (const juce::String& componentName) noexcept;
 
     /** The frame (0 .. numFrames-1) a film strip shows at a proportional slider position. Pure. */
-    static int filmStripFrame(const FilmStrip& strip, float sliderPosProportional) noexcept;
+    static int filmStripFrame (const FilmStrip& strip, float sliderPosProportional) noexcept;
 
     /** The digits and their positions for "MixLabel" or "HighcutLabel" in a display of the given
         left edge and width; false for any other name. Pure; does not allocate. */
-    static bool getDigitLayout(const juce::String& componentName, float sliderPosProportional, int x,
-                               int width, DigitLayout& layout) noexcept;
+    static bool getDigitLayout (const juce::String& componentName, float sliderPosProportional, int x,
+                                int width, DigitLayout& layout) noexcept;
 
     /** The embedded PNG of a skin slot (null data for slot 27, out-of-range slots, or a build
         without skin images). Any thread; does not allocate. */
-    static EmbeddedImage getEmbeddedSkinImage(int slot) noexcept;
+    static EmbeddedImage getEmbeddedSkinImage (int slot) noexcept;
 
     /** The embedded PNG of the main page background. Any thread; does not allocate. */
     static EmbeddedImage getEmbeddedMainPageBackground() noexcept;
@@ -136,7 +136,7 @@ public:
 
     /** The image of a skin slot from juce::ImageCache (decoded on a cache miss); invalid for slot 27.
         The editor sizes its levers with this. Message thread. */
-    static juce::Image loadSkinImage(int slot);
+    static juce::Image loadSkinImage (int slot);
 
     /** The main page background (862 x 328) from juce::ImageCache. Message thread. */
     static juce::Image getMainPageBackground();
@@ -147,13 +147,13 @@ public:
 protected:
     /** Replaces the image held in a skin slot (for a derived skin; an invalid image removes it).
         Message thread. */
-    void setSkinImage(int slot, const juce::Image& image);
+    void setSkinImage (int slot, const juce::Image& image);
 
 private:
-    static juce::Image fromCache(const EmbeddedImage&);
+    static juce::Image fromCache (const EmbeddedImage&);
 
     juce::Font labelFont;
     std::array<juce::Image, numSkinSlots> skinImages;
 
-    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(CorvaneLookAndFeel)
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (CorvaneLookAndFeel)
 };

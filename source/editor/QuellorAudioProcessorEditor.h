@@ -34,7 +34,7 @@ public:
 
     /** Builds both pages, shows the main page and starts the 50 ms refresh. Message thread; allocates
         the controls and loads the skin through the image cache. */
-    explicit QuellorAudioProcessorEditor(QuellorAudioProcessor& processor);
+    explicit QuellorAudioProcessorEditor (QuellorAudioProcessor& processor);
 
     /** Detaches the look-and-feel, then destroys the controls. Message thread. */
     ~QuellorAudioProcessorEditor() override;
@@ -42,7 +42,7 @@ public:
     //==============================================================================
     /** Draws the current page's background and the version text in the content's transform.
         Message thread; fetches the background from the image cache (decodes only on a cache miss). */
-    void paint(juce::Graphics& g) override;
+    void paint (juce::Graphics& g) override;
 
     /** Fits the 862 x 328 content into the window: scaled down uniformly when the window is smaller,
         never scaled up, centred on both axes. A window with a zero side keeps the previous transform.
@@ -54,25 +54,25 @@ public:
     void timerCallback() override;
 
     /** Ends the parameter gestures of a dragged lever or fader. Message thread. */
-    void sliderDragEnded(juce::Slider* slider) override;
+    void sliderDragEnded (juce::Slider* slider) override;
 
     /** Begins the parameter gestures of a dragged lever or fader. Message thread. */
-    void sliderDragStarted(juce::Slider* slider) override;
+    void sliderDragStarted (juce::Slider* slider) override;
 
     /** Sends a moved lever's or fader's value to its parameter(s) and notifies the host. Message thread. */
-    void sliderValueChanged(juce::Slider* slider) override;
+    void sliderValueChanged (juce::Slider* slider) override;
 
     /** Sends a switch's new state to its parameter, or switches the page for BackButton. Message thread. */
-    void buttonClicked(juce::Button* button) override;
+    void buttonClicked (juce::Button* button) override;
 
     //==============================================================================
     /** The parameter value a level fader sends for a level in dB: 10^((dB - 6) / 20). Pure. */
-    static float levelValueForDecibels(double decibels) noexcept;
+    static float levelValueForDecibels (double decibels) noexcept;
 
     /** The level in dB a level fader shows for a stored level value: 20 log10(value) + 6, in float.
         A value of 0 gives minus infinity (the fader clamps it to its -60 dB end); a negative or NaN
         value gives minus infinity too rather than NaN. Pure. */
-    static float decibelsForLevelValue(float value) noexcept;
+    static float decibelsForLevelValue (float value) noexcept;
 
     /** The content component that carries every control and the fit-to-window transform. For tests and
         screenshots. Message thread. */
@@ -82,7 +82,7 @@ private:
     void showSettingsPage();
     void showMainPage();
 
-    juce::Slider* levelSlider(int levelNumber) noexcept;
+    juce::Slider* levelSlider (int levelNumber) noexcept;
 
     juce::Image backgroundImage;
 
@@ -113,5 +113,5 @@ private:
 
     QuellorAudioProcessor& reverbProcessor;
 
-    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(QuellorAudioProcessorEditor)
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (QuellorAudioProcessorEditor)
 };

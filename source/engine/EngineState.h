@@ -19,13 +19,13 @@ struct CrossfadeLfo
 struct EngineSignals
 {
     /** The three input diffuser sections' weighted outputs of the previous sample (s1, s2, s3). */
-    double diffuserStates[3] {};
+    double diffuserStates[3]{};
 
     /** Tank taps T1..T12 (index 0..11); T4, T8 and T12 feed their columns back at the next sample. */
-    double tankTaps[12] {};
+    double tankTaps[12]{};
 
     /** Write pointers to channel c of work buffer b, taken once per block. */
-    double* wire[9][6] {};
+    double* wire[9][6]{};
 
     /** Zeroes the signal values (not the pointers). */
     void clear() noexcept

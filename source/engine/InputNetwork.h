@@ -26,8 +26,8 @@ inline tolvmark::InputNetworkOutputs QuellorAudioProcessor::runInputNetwork (dou
         monoInput = static_cast<float> ((left + right) * 0.5);
 
     // Band limit, pre-delay and the long taps.
-    const double bandLimitedInput =
-        bandLimitFilters[1].processSample (bandLimitFilters[0].processSample (static_cast<double> (monoInput)));
+    const double bandLimitedInput = bandLimitFilters[1].processSample (
+        bandLimitFilters[0].processSample (static_cast<double> (monoInput)));
     const double p = delayLine (24).tick (bandLimitedInput);
 
     tolvmark::InputNetworkOutputs out;
@@ -73,7 +73,7 @@ inline tolvmark::InputNetworkOutputs QuellorAudioProcessor::runInputNetwork (dou
         s[2] = (b * weightB + weightA * a) * diffuserGains[2];
     }
 
-    if constexpr (! classic)
+    if constexpr (!classic)
         t3 = t3 * static_cast<double> (0.8f);
 
     out.diffuserOutput = t3;

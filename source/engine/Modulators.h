@@ -79,8 +79,7 @@ inline void QuellorAudioProcessor::stepCascadeLfo (int column) noexcept
     }
 }
 
-template <bool classic>
-inline void QuellorAudioProcessor::stepGainLfo() noexcept
+template <bool classic> inline void QuellorAudioProcessor::stepGainLfo() noexcept
 {
     // Both voicings reflect the phase at their bounds; the classic one moves by the block-head steps
     // between -1 and +1, the modern one by a step recomputed every sample between -1/F and +1/F,
@@ -122,11 +121,10 @@ inline void QuellorAudioProcessor::stepGainLfo() noexcept
     }
 }
 
-template <bool classic>
-inline void QuellorAudioProcessor::stepDiffuserLfo() noexcept
+template <bool classic> inline void QuellorAudioProcessor::stepDiffuserLfo() noexcept
 {
     // The classic voicing holds the diffuser crossfade where it is.
-    if constexpr (! classic)
+    if constexpr (!classic)
     {
         auto& lfo = diffuserLfo;
         const double factor = oversamplingFactor;

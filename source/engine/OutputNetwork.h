@@ -6,7 +6,8 @@
 
 #include "processor/QuellorAudioProcessor.h"
 
-inline void QuellorAudioProcessor::runDensityCascade (const double (&columnInputs)[3], double (&cascadeOutputs)[3]) noexcept
+inline void QuellorAudioProcessor::runDensityCascade (const double (&columnInputs)[3],
+                                                      double (&cascadeOutputs)[3]) noexcept
 {
     // Line A of each stage's pair (line B is the next line), by column and stage.
     static constexpr int linesA[3][4] = { { 25, 39, 45, 51 }, { 27, 41, 47, 53 }, { 29, 43, 49, 55 } };
@@ -29,9 +30,10 @@ inline void QuellorAudioProcessor::runDensityCascade (const double (&columnInput
     }
 }
 
-inline tolvmark::WetSignals QuellorAudioProcessor::runOutputNetwork (const double (&cascadeOutputs)[3], double tapSumX,
-                                                                    const tolvmark::InputNetworkOutputs& input,
-                                                                    const double (&levelGains)[5]) noexcept
+inline tolvmark::WetSignals
+QuellorAudioProcessor::runOutputNetwork (const double (&cascadeOutputs)[3], double tapSumX,
+                                         const tolvmark::InputNetworkOutputs& input,
+                                         const double (&levelGains)[5]) noexcept
 {
     auto& wire = signals.wire;
     const double o1 = cascadeOutputs[0], o2 = cascadeOutputs[1], o3 = cascadeOutputs[2];

@@ -13,10 +13,9 @@ using namespace tolvmark;
 namespace
 {
 /** Host channel pointers of one block, by channel count (1, 2, 6 or 10; none for any other count). */
-template <typename SampleType>
-struct HostChannels
+template <typename SampleType> struct HostChannels
 {
-    SampleType* channel[10] {};
+    SampleType* channel[10]{};
     int count = 0;
 };
 } // namespace
@@ -65,7 +64,8 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
         // instead (the dry path keeps what the host gave).
         const SampleType hostLeft = host[0][i];
         const SampleType hostRight = numChannels > 1 ? host[1][i] : hostLeft;
-        const double inputLeft = std::isfinite (hostLeft) ? static_cast<double> (hostLeft * SampleType (0.5)) : 0.0;
+        const double inputLeft =
+            std::isfinite (hostLeft) ? static_cast<double> (hostLeft * SampleType (0.5)) : 0.0;
         const double inputRight =
             std::isfinite (hostRight) ? static_cast<double> (hostRight * SampleType (0.5)) : 0.0;
 
@@ -104,9 +104,7 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
         const double rearRight = reversed ? wet.right : wet.rightSurround;
 
         const auto mixInto = [&] (int channel, double wetSample) noexcept
-        {
-            host[channel][i] = static_cast<SampleType> (dryGain * host[channel][i] + wetGain * wetSample);
-        };
+        { host[channel][i] = static_cast<SampleType> (dryGain * host[channel][i] + wetGain * wetSample); };
 
         if (numChannels == 1)
         {
@@ -136,18 +134,18 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
             updateMeter (blockPeak);
     }
 
-    if constexpr (! classic)
+    if constexpr (!classic)
         updateMeter (blockPeak);
 }
 
-template <typename SampleType>
-void QuellorAudioProcessor::renderBlock (juce::AudioBuffer<SampleType>& buffer)
+template <typename SampleType> void QuellorAudioProcessor::renderBlock (juce::AudioBuffer<SampleType>& buffer)
 {
     // Only the channel counts of the supported layouts are processed; any other buffer (and one whose
     // count differs from the output layout's) passes untouched and feeds no meter.
     const int numChannels = buffer.getNumChannels();
     const bool supportedCount = numChannels == 1 || numChannels == 2 || numChannels == 6 || numChannels == 10;
-    const int channelsToProcess = supportedCount && numChannels == getTotalNumOutputChannels() ? numChannels : 0;
+    const int channelsToProcess =
+        supportedCount && numChannels == getTotalNumOutputChannels() ? numChannels : 0;
 
     // Channels a layout has only on its output side (mono in, stereo out, say) arrive holding whatever
     // the host's buffer held: they carry no input, so they start from silence.
@@ -164,13 +162,14 @@ void QuellorAudioProcessor::renderBlock (juce::AudioBuffer<SampleType>& buffer)
                                    static_cast<double> (rightLevel.load (std::memory_order_relaxed) * 2.5f),
                                    static_cast<double> (centerLevel.load (std::memory_order_relaxed) * 2.5f),
                                    static_cast<double> (leftSLevel.load (std::memory_order_relaxed) * 2.5f),
-                                   static_cast<double> (rightSLevel.load (std::memory_order_relaxed) * 2.5f) };
+                                   static_cast<double> (rightSLevel.load (std::memory_order_relaxed) *
+                                                        2.5f) };
 
     for (int b = 0; b < 9; ++b)
         for (int c = 0; c < wireBuffers[b].getNumChannels(); ++c)
             signals.wire[b][c] = wireBuffers[b].getWritePointer (c);
 
-    SampleType* host[10] {};
+    SampleType* host[10]{};
     for (int c = 0; c < channelsToProcess; ++c)
         host[c] = buffer.getWritePointer (c);
 
@@ -185,7 +184,7 @@ void QuellorAudioProcessor::renderBlock (juce::AudioBuffer<SampleType>& buffer)
     if (numSamples <= 0)
     {
         // An empty block still lowers the modern meter once; the classic meter moves only per sample.
-        if (! classic)
+        if (!classic)
             updateMeter (0.0f);
         return;
     }

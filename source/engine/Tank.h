@@ -5,8 +5,7 @@
 
 #include "processor/QuellorAudioProcessor.h"
 
-template <bool classic>
-inline void QuellorAudioProcessor::runTank (double diffuserOutput) noexcept
+template <bool classic> inline void QuellorAudioProcessor::runTank (double diffuserOutput) noexcept
 {
     auto& wire = signals.wire;
     auto& taps = signals.tankTaps;
@@ -35,7 +34,8 @@ inline void QuellorAudioProcessor::runTank (double diffuserOutput) noexcept
     float negated[3];
     for (int column = 0; column < 3; ++column)
     {
-        float y = highShelfFilters[column].processSingleSampleRaw (static_cast<float> (wire[columnBuffers[column]][0][0]));
+        float y = highShelfFilters[column].processSingleSampleRaw (
+            static_cast<float> (wire[columnBuffers[column]][0][0]));
         if constexpr (classic)
             y = lowShelfFilters[column].processSingleSampleRaw (y);
         negated[column] = -y;
@@ -67,8 +67,8 @@ inline void QuellorAudioProcessor::runTapMixers (double& tapSumX, double (&colum
         return wire[buffer][0][0];
     };
 
-    tapSumX = mix (1, 2, t[2], t[5], t[11]);        // T3, T6, T12
-    columnInputs[0] = mix (2, 3, t[0], t[4], t[8]); // T1, T5, T9
+    tapSumX = mix (1, 2, t[2], t[5], t[11]);         // T3, T6, T12
+    columnInputs[0] = mix (2, 3, t[0], t[4], t[8]);  // T1, T5, T9
     columnInputs[1] = mix (3, 4, t[1], t[7], t[10]); // T2, T8, T11
-    columnInputs[2] = mix (4, 5, t[6], t[3], t[9]); // T7, T4, T10
+    columnInputs[2] = mix (4, 5, t[6], t[3], t[9]);  // T7, T4, T10
 }

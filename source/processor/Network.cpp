@@ -12,20 +12,20 @@ namespace
 {
 /** Delay times of lines 0..68 at construction, in tenths of a second. */
 constexpr double initialDelayTimes[69] = {
-    0.062083333,    0.017083333,    0.000833333333, 0.062083333,    0.017083333,    0.000833333333, // 0-5
-    0.062083333,    0.017083333,    0.000833333333, 0.062083333,    0.017083333,    0.000833333333, // 6-11
-    0.062083333,    0.017083333,    0.000833333333, 0.062083333,    0.017083333,    0.000833333333, // 12-17
-    0.062083333,    0.017083333,    0.000833333333, 0.062083333,    0.017083333,    0.000833333333, // 18-23
-    0.02,                                                                                           // 24
-    0.04,           0.04,           0.04,           0.04,           0.04,           0.04,           // 25-30
-    0.1548,         0.1472,         0.007,                                                          // 31-33
-    0.02436,        0.001,          0.009436,       0.08,           0.08,                           // 34-38
-    0.04,           0.04,           0.04,           0.04,           0.04,           0.04,           // 39-44
-    0.04,           0.04,           0.04,           0.04,           0.04,           0.04,           // 45-50
-    0.04,           0.04,           0.04,           0.04,           0.04,           0.04,           // 51-56
-    0.16,           0.170703356920, 0.202043168559, 0.194057280483,                                 // 57-60
-    0.206785788673, 0.240271173343, 0.234558440709, 0.249695273198,                                 // 61-64
-    0.265732188579, 0.282722708567, 0.300723537443, 0.339794751298                                  // 65-68
+    0.062083333,    0.017083333,    0.000833333333, 0.062083333,    0.017083333, 0.000833333333, // 0-5
+    0.062083333,    0.017083333,    0.000833333333, 0.062083333,    0.017083333, 0.000833333333, // 6-11
+    0.062083333,    0.017083333,    0.000833333333, 0.062083333,    0.017083333, 0.000833333333, // 12-17
+    0.062083333,    0.017083333,    0.000833333333, 0.062083333,    0.017083333, 0.000833333333, // 18-23
+    0.02,                                                                                        // 24
+    0.04,           0.04,           0.04,           0.04,           0.04,        0.04,           // 25-30
+    0.1548,         0.1472,         0.007,                                                       // 31-33
+    0.02436,        0.001,          0.009436,       0.08,           0.08,                        // 34-38
+    0.04,           0.04,           0.04,           0.04,           0.04,        0.04,           // 39-44
+    0.04,           0.04,           0.04,           0.04,           0.04,        0.04,           // 45-50
+    0.04,           0.04,           0.04,           0.04,           0.04,        0.04,           // 51-56
+    0.16,           0.170703356920, 0.202043168559, 0.194057280483,                              // 57-60
+    0.206785788673, 0.240271173343, 0.234558440709, 0.249695273198,                              // 61-64
+    0.265732188579, 0.282722708567, 0.300723537443, 0.339794751298                               // 65-68
 };
 
 /** Decay attenuation factors of the three tank columns. */
@@ -164,7 +164,7 @@ void QuellorAudioProcessor::updateCoefficients()
     delayLine (24).setDelayTime (static_cast<double> (predelay.load (std::memory_order_relaxed)));
 
     // 4. Column and tap attenuations in dB.
-    const double c = static_cast<double> (decayCoefficients[(size_t) decayIndex]);
+    const double c = static_cast<double> (decayCoefficients[(size_t)decayIndex]);
     for (int column = 0; column < 3; ++column)
     {
         tankColumnDb[column] = c * tankColumnFactors[column];
@@ -193,8 +193,9 @@ void QuellorAudioProcessor::updateCoefficients()
     const int lowIndex = quarterStep (low.load (std::memory_order_relaxed));
     for (int column = 0; column < 3; ++column)
     {
-        const float gain = column == 2 ? (lowShelfValues[(size_t) lowIndex] + 20.0f) / 20.0f
-                                       : (lowShelfValues[(size_t) lowIndex] * shelfColumnRatios[column] + 20.0f) / 20.0f;
+        const float gain =
+            column == 2 ? (lowShelfValues[(size_t)lowIndex] + 20.0f) / 20.0f
+                        : (lowShelfValues[(size_t)lowIndex] * shelfColumnRatios[column] + 20.0f) / 20.0f;
         lowShelfFilters[column].setCoefficients (
             juce::IIRCoefficients::makeLowShelf (rate, realisableFrequency (100.0, rate), 0.7, gain));
     }
@@ -203,15 +204,15 @@ void QuellorAudioProcessor::updateCoefficients()
     const int highIndex = quarterStep (high.load (std::memory_order_relaxed));
     for (int column = 0; column < 3; ++column)
     {
-        const float gain = column == 2
-                               ? (highShelfValues[(size_t) highIndex] + 20.0f) / 20.0f
-                               : (highShelfValues[(size_t) highIndex] * shelfColumnRatios[column] + 20.0f) / 20.0f;
+        const float gain =
+            column == 2 ? (highShelfValues[(size_t)highIndex] + 20.0f) / 20.0f
+                        : (highShelfValues[(size_t)highIndex] * shelfColumnRatios[column] + 20.0f) / 20.0f;
         highShelfFilters[column].setCoefficients (
             juce::IIRCoefficients::makeHighShelf (rate, realisableFrequency (6000.0, rate), 0.7, gain));
     }
 
     // 9. Output delay times follow the high step.
-    const double c2 = static_cast<double> (decayCoefficients[(size_t) highIndex]);
+    const double c2 = static_cast<double> (decayCoefficients[(size_t)highIndex]);
     delayLine (34).setDelayTime (0.02436 + 0.1 * c2);
     delayLine (35).setDelayTime (0.01 + 0.1 * c2);
     delayLine (36).setDelayTime (0.009436 + 0.15 * c2);

@@ -35,38 +35,39 @@ enum ParameterIndex : int
 };
 
 /** The keys of parameters 0..15: host parameter names, saved-state attribute names and parameter IDs. */
-inline constexpr std::array<const char*, kNumParameters> parameterKeys {
-    "predelay",  "decay",       "low",        "high",        "fhighcut2",      "fhighcut3",
-    "fmix",      "bypass",      "use_classic", "leftlevel",  "rightlevel",     "centerlevel",
-    "leftslevel", "rightslevel", "surroundswitch", "oversampling"
+inline constexpr std::array<const char*, kNumParameters> parameterKeys{
+    "predelay",       "decay",       "low",       "high",       "fhighcut2",   "fhighcut3",  "fmix",
+    "bypass",         "use_classic", "leftlevel", "rightlevel", "centerlevel", "leftslevel", "rightslevel",
+    "surroundswitch", "oversampling"
 };
 
 /** The name reported for the meter slot (index 16). */
 inline constexpr const char* inputMeterName = "not in use";
 
 /** Defaults reported to the host, in index order. */
-inline constexpr std::array<float, kNumParameters> parameterDefaults {
+inline constexpr std::array<float, kNumParameters> parameterDefaults{
     1.0f / 3.0f, 0.5f, 0.25f, 1.0f, 0.75f, 0.75f, 1.0f, 0.0f, 1.0f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 1.0f, 0.75f
 };
 
 /** Values the processor holds after construction (not the defaults, not a program), indexes 0..16. */
-inline constexpr std::array<float, kNumParameters + 1> initialParameterValues {
+inline constexpr std::array<float, kNumParameters + 1> initialParameterValues{
     0.0f, 0.5f, 0.5f, 1.0f, 0.75f, 0.75f, 1.0f, 0.0f, 1.0f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.0f, 0.0f, 0.0f
 };
 
 /** Decay times in seconds, by decay step (for the text). */
-inline constexpr std::array<float, 16> decayTimes { 0.4f, 0.6f, 0.8f, 1.0f, 1.2f, 1.5f, 1.8f, 2.0f,
-                                                     2.2f, 2.5f, 2.8f, 3.0f, 3.3f, 3.6f, 4.0f, 4.5f };
+inline constexpr std::array<float, 16> decayTimes{ 0.4f, 0.6f, 0.8f, 1.0f, 1.2f, 1.5f, 1.8f, 2.0f,
+                                                   2.2f, 2.5f, 2.8f, 3.0f, 3.3f, 3.6f, 4.0f, 4.5f };
 
-/** Tank decay coefficients by decay step; the kHigh step also indexes the first four for the output delays. */
-inline constexpr std::array<float, 16> decayCoefficients { 3.75f, 2.5f,  1.875f, 1.5f,   1.25f,  1.0f,
-                                                           0.833f, 0.75f, 0.68f,  0.6f,   0.535f, 0.5f,
-                                                           0.4545f, 0.416f, 0.375f, 0.3333f };
+/** Tank decay coefficients by decay step; the kHigh step also indexes the first four for the output delays.
+ */
+inline constexpr std::array<float, 16> decayCoefficients{ 3.75f,   2.5f,   1.875f, 1.5f,   1.25f,  1.0f,
+                                                          0.833f,  0.75f,  0.68f,  0.6f,   0.535f, 0.5f,
+                                                          0.4545f, 0.416f, 0.375f, 0.3333f };
 
-inline constexpr std::array<float, 4> lowMultipliers { 0.5f, 1.0f, 1.5f, 2.0f };
-inline constexpr std::array<float, 4> lowShelfValues { -3.0f, 0.0f, 1.5f, 3.0f };
-inline constexpr std::array<float, 4> highMultipliers { 0.25f, 0.33f, 0.5f, 1.0f };
-inline constexpr std::array<float, 4> highShelfValues { -12.0f, -9.0f, -6.0f, -1.4f };
+inline constexpr std::array<float, 4> lowMultipliers{ 0.5f, 1.0f, 1.5f, 2.0f };
+inline constexpr std::array<float, 4> lowShelfValues{ -3.0f, 0.0f, 1.5f, 3.0f };
+inline constexpr std::array<float, 4> highMultipliers{ 0.25f, 0.33f, 0.5f, 1.0f };
+inline constexpr std::array<float, 4> highShelfValues{ -12.0f, -9.0f, -6.0f, -1.4f };
 
 /** True for the three switch parameters (bypass, classic, surround), which are stored as flags. */
 constexpr bool isFlagParameter (int index) noexcept

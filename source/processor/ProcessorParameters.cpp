@@ -10,21 +10,36 @@ std::atomic<float>* QuellorAudioProcessor::floatParameter (int index) noexcept
 {
     switch (index)
     {
-        case kPredelay: return &predelay;
-        case kDecay: return &decay;
-        case kLow: return &low;
-        case kHigh: return &high;
-        case kHighCut2: return &fhighcut2;
-        case kHighCut3: return &fhighcut3;
-        case kMix: return &fmix;
-        case kLeftLevel: return &leftLevel;
-        case kRightLevel: return &rightLevel;
-        case kCenterLevel: return &centerLevel;
-        case kLeftSLevel: return &leftSLevel;
-        case kRightSLevel: return &rightSLevel;
-        case kOversampling: return &oversampling;
-        case kInputMeter: return &inputMeter;
-        default: return nullptr;
+        case kPredelay:
+            return &predelay;
+        case kDecay:
+            return &decay;
+        case kLow:
+            return &low;
+        case kHigh:
+            return &high;
+        case kHighCut2:
+            return &fhighcut2;
+        case kHighCut3:
+            return &fhighcut3;
+        case kMix:
+            return &fmix;
+        case kLeftLevel:
+            return &leftLevel;
+        case kRightLevel:
+            return &rightLevel;
+        case kCenterLevel:
+            return &centerLevel;
+        case kLeftSLevel:
+            return &leftSLevel;
+        case kRightSLevel:
+            return &rightSLevel;
+        case kOversampling:
+            return &oversampling;
+        case kInputMeter:
+            return &inputMeter;
+        default:
+            return nullptr;
     }
 }
 
@@ -32,10 +47,14 @@ std::atomic<std::uint8_t>* QuellorAudioProcessor::flagParameter (int index) noex
 {
     switch (index)
     {
-        case kBypass: return &bypass;
-        case kUseClassic: return &useClassic;
-        case kSurroundSwitch: return &surroundSwitch;
-        default: return nullptr;
+        case kBypass:
+            return &bypass;
+        case kUseClassic:
+            return &useClassic;
+        case kSurroundSwitch:
+            return &surroundSwitch;
+        default:
+            return nullptr;
     }
 }
 
@@ -60,7 +79,7 @@ int QuellorAudioProcessor::getNumParameters()
 const juce::String QuellorAudioProcessor::getParameterName (int index)
 {
     if (index >= 0 && index < kNumParameters)
-        return parameterKeys[(size_t) index];
+        return parameterKeys[(size_t)index];
 
     if (index == kInputMeter)
         return inputMeterName;
@@ -71,7 +90,7 @@ const juce::String QuellorAudioProcessor::getParameterName (int index)
 juce::String QuellorAudioProcessor::getParameterID (int index)
 {
     if (index >= 0 && index < kNumParameters)
-        return parameterKeys[(size_t) index];
+        return parameterKeys[(size_t)index];
 
     return juce::String (index);
 }
@@ -92,7 +111,7 @@ const juce::String QuellorAudioProcessor::getParameterText (int index)
 float QuellorAudioProcessor::getParameterDefaultValue (int index)
 {
     if (index >= 0 && index < kNumParameters)
-        return parameterDefaults[(size_t) index];
+        return parameterDefaults[(size_t)index];
 
     return 0.0f;
 }

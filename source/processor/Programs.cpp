@@ -7,7 +7,7 @@
 
 // Factory programs, program names and the saved-state block.
 
-JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE("-Wdeprecated-declarations")
+JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE ("-Wdeprecated-declarations")
 
 using namespace tolvmark;
 
@@ -26,7 +26,7 @@ constexpr int applicationOrder[16] = { 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12,
 constexpr juce::uint32 programChangeGuardMs = 200;
 
 /** Longest program name in UTF-8 bytes (the name field holds a terminator after it). */
-constexpr size_t maxProgramNameBytes = sizeof(ProgramRecord::name) - 1;
+constexpr size_t maxProgramNameBytes = sizeof (ProgramRecord::name) - 1;
 
 /** Magic number of the state block (the layout of juce::AudioProcessor::copyXmlToBinary). */
 constexpr juce::uint32 stateMagic = 0x21324356;
@@ -61,7 +61,7 @@ const FactoryProgram factoryProgramTable[] = {
 // clang-format on
 
 /** Copies `text` into a name field, cut to the longest run of whole UTF-8 characters that fits. */
-void storeProgramName(char (&field)[sizeof(ProgramRecord::name)], const char* text, size_t length) noexcept
+void storeProgramName (char (&field)[sizeof (ProgramRecord::name)], const char* text, size_t length) noexcept
 {
     if (length > maxProgramNameBytes)
     {
@@ -69,22 +69,22 @@ void storeProgramName(char (&field)[sizeof(ProgramRecord::name)], const char* te
 
         // Byte `length` is the first one left out: while it continues a multi-byte character, that
         // character would be split, so leave it out entirely.
-        while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xc0) == 0x80)
+        while (length > 0 && (static_cast<unsigned char> (text[length]) & 0xc0) == 0x80)
             --length;
     }
 
-    std::memset(field, 0, sizeof(field));
-    std::memcpy(field, text, length);
+    std::memset (field, 0, sizeof (field));
+    std::memcpy (field, text, length);
 }
 
-juce::uint32 readLittleEndian32(const unsigned char* bytes) noexcept
+juce::uint32 readLittleEndian32 (const unsigned char* bytes) noexcept
 {
     return (juce::uint32)bytes[0] | ((juce::uint32)bytes[1] << 8) | ((juce::uint32)bytes[2] << 16) |
            ((juce::uint32)bytes[3] << 24);
 }
 
 /** True when the `length` bytes are well-formed UTF-8 without a zero byte. */
-bool isWellFormedUtf8(const unsigned char* bytes, size_t length) noexcept
+bool isWellFormedUtf8 (const unsigned char* bytes, size_t length) noexcept
 {
     size_t i = 0;
 
@@ -152,25 +152,25 @@ bool isWellFormedUtf8(const unsigned char* bytes, size_t length) noexcept
 /** Reads a number written as optional sign, digits with an optional fraction and an optional exponent
     (nothing else, no blanks). Answers nullopt for any other text and for a value that is not a finite
     single-precision number. */
-std::optional<double> readNumber(const unsigned char* text, size_t length)
+std::optional<double> readNumber (const unsigned char* text, size_t length)
 {
     constexpr size_t maxNumberLength = 64;
 
     if (length == 0 || length > maxNumberLength)
         return std::nullopt;
 
-    const auto isDigit = [](unsigned char c) { return c >= '0' && c <= '9'; };
+    const auto isDigit = [] (unsigned char c) { return c >= '0' && c <= '9'; };
     size_t i = 0;
 
     if (text[i] == '-' || text[i] == '+')
         ++i;
 
     size_t mantissaDigits = 0;
-    while (i < length && isDigit(text[i]))
+    while (i < length && isDigit (text[i]))
         ++i, ++mantissaDigits;
 
     if (i < length && text[i] == '.')
-        for (++i; i < length && isDigit(text[i]); ++i)
+        for (++i; i < length && isDigit (text[i]); ++i)
             ++mantissaDigits;
 
     if (mantissaDigits == 0)
@@ -184,7 +184,7 @@ std::optional<double> readNumber(const unsigned char* text, size_t length)
             ++i;
 
         size_t exponentDigits = 0;
-        while (i < length && isDigit(text[i]))
+        while (i < length && isDigit (text[i]))
             ++i, ++exponentDigits;
 
         if (exponentDigits == 0 || exponentDigits > 4)
@@ -195,11 +195,11 @@ std::optional<double> readNumber(const unsigned char* text, size_t length)
         return std::nullopt;
 
     char buffer[maxNumberLength + 1]{};
-    std::memcpy(buffer, text, length);
-    juce::CharPointer_ASCII reader(buffer);
-    const auto value = juce::CharacterFunctions::readDoubleValue(reader);
+    std::memcpy (buffer, text, length);
+    juce::CharPointer_ASCII reader (buffer);
+    const auto value = juce::CharacterFunctions::readDoubleValue (reader);
 
-    if (!std::isfinite(value) || std::abs(value) > (double)std::numeric_limits<float>::max())
+    if (!std::isfinite (value) || std::abs (value) > (double)std::numeric_limits<float>::max())
         return std::nullopt;
 
     return value;
@@ -217,10 +217,10 @@ struct AttributeText
     characters (the state's values are plain numbers, so no entity is ever written). Known attributes
     (the parameter keys, then curProgram) are filled into `found`; others are passed over. Answers
     false when the text is not in this form or a known attribute appears twice. */
-bool readAttributeList(const unsigned char* p, const unsigned char* end,
-                       AttributeText (&found)[kNumParameters + 1])
+bool readAttributeList (const unsigned char* p, const unsigned char* end,
+                        AttributeText (&found)[kNumParameters + 1])
 {
-    const auto isNameChar = [](unsigned char c)
+    const auto isNameChar = [] (unsigned char c)
     {
         return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
                c == '-' || c == '.' || c == ':';
@@ -235,7 +235,7 @@ bool readAttributeList(const unsigned char* p, const unsigned char* end,
             return false;
 
         const auto* name = ++p;
-        while (p != end && isNameChar(*p))
+        while (p != end && isNameChar (*p))
             ++p;
 
         const auto nameLength = (size_t)(p - name);
@@ -267,7 +267,7 @@ bool readAttributeList(const unsigned char* p, const unsigned char* end,
         {
             const auto* key = k < kNumParameters ? parameterKeys[(size_t)k] : curProgramKey;
 
-            if (std::strlen(key) == nameLength && std::memcmp(key, name, nameLength) == 0)
+            if (std::strlen (key) == nameLength && std::memcmp (key, name, nameLength) == 0)
             {
                 if (found[k].value != nullptr)
                     return false;
@@ -285,9 +285,9 @@ void QuellorAudioProcessor::addFactoryPrograms()
     for (const auto& program : factoryProgramTable)
     {
         ProgramRecord record;
-        std::memcpy(record.values, program.values, sizeof(record.values));
-        storeProgramName(record.name, program.name, std::strlen(program.name));
-        factoryPrograms.add(record);
+        std::memcpy (record.values, program.values, sizeof (record.values));
+        storeProgramName (record.name, program.name, std::strlen (program.name));
+        factoryPrograms.add (record);
     }
 }
 
@@ -298,86 +298,86 @@ int QuellorAudioProcessor::getNumPrograms()
 
 int QuellorAudioProcessor::getCurrentProgram()
 {
-    return curProgram.load(std::memory_order_relaxed);
+    return curProgram.load (std::memory_order_relaxed);
 }
 
-void QuellorAudioProcessor::setCurrentProgram(int index)
+void QuellorAudioProcessor::setCurrentProgram (int index)
 {
     // A host that is still restoring a new instance may send a program change first: ignore changes in
     // the first moments after construction so that the restored settings survive.
     const auto elapsed =
-        millisecondClock() - (juce::uint32)programChangeStamp.load(std::memory_order_relaxed);
+        millisecondClock() - (juce::uint32)programChangeStamp.load (std::memory_order_relaxed);
 
     if (elapsed < programChangeGuardMs)
         return;
 
-    if (!juce::isPositiveAndBelow(index, factoryPrograms.size()))
+    if (!juce::isPositiveAndBelow (index, factoryPrograms.size()))
         return;
 
-    curProgram.store(index, std::memory_order_relaxed);
+    curProgram.store (index, std::memory_order_relaxed);
 
     const auto record = factoryPrograms[index];
 
     float before[kNumParameters];
     for (int i = 0; i < kNumParameters; ++i)
-        before[i] = parameterValue(i);
+        before[i] = parameterValue (i);
 
     for (const auto entry : applicationOrder)
-        setParameter(parameterOfRecordEntry[entry], (float)record.values[entry]);
+        setParameter (parameterOfRecordEntry[entry], (float)record.values[entry]);
 
     // Hosts keep their own copy of every value (JUCE's VST3 wrapper drops a host set that equals that
     // copy): tell them each value the program changed, as a preset load through the host would.
     for (int i = 0; i < kNumParameters; ++i)
     {
-        const auto after = parameterValue(i);
+        const auto after = parameterValue (i);
 
         if (after != before[i])
-            sendParamChangeMessageToListeners(i, after);
+            sendParamChangeMessageToListeners (i, after);
     }
 }
 
-const juce::String QuellorAudioProcessor::getProgramName(int index)
+const juce::String QuellorAudioProcessor::getProgramName (int index)
 {
-    if (!juce::isPositiveAndBelow(index, factoryPrograms.size()))
+    if (!juce::isPositiveAndBelow (index, factoryPrograms.size()))
         return {};
 
-    const auto& name = factoryPrograms.getReference(index).name;
-    return juce::String::fromUTF8(name, (int)strnlen(name, maxProgramNameBytes));
+    const auto& name = factoryPrograms.getReference (index).name;
+    return juce::String::fromUTF8 (name, (int)strnlen (name, maxProgramNameBytes));
 }
 
-void QuellorAudioProcessor::changeProgramName(int index, const juce::String& newName)
+void QuellorAudioProcessor::changeProgramName (int index, const juce::String& newName)
 {
-    if (!juce::isPositiveAndBelow(index, factoryPrograms.size()))
+    if (!juce::isPositiveAndBelow (index, factoryPrograms.size()))
         return;
 
     const auto utf8 = newName.toUTF8();
-    storeProgramName(factoryPrograms.getReference(index).name, utf8.getAddress(),
-                     std::strlen(utf8.getAddress()));
+    storeProgramName (factoryPrograms.getReference (index).name, utf8.getAddress(),
+                      std::strlen (utf8.getAddress()));
 }
 
 //==============================================================================
-void QuellorAudioProcessor::getStateInformation(juce::MemoryBlock& destData)
+void QuellorAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
 {
-    juce::XmlElement state(stateTag);
+    juce::XmlElement state (stateTag);
 
     for (const auto entry : applicationOrder)
     {
         const auto index = parameterOfRecordEntry[entry];
 
-        if (auto* flag = flagParameter(index))
-            state.setAttribute(parameterKeys[(size_t)index],
-                               flag->load(std::memory_order_relaxed) != 0 ? 1 : 0);
+        if (auto* flag = flagParameter (index))
+            state.setAttribute (parameterKeys[(size_t)index],
+                                flag->load (std::memory_order_relaxed) != 0 ? 1 : 0);
         else
-            state.setAttribute(parameterKeys[(size_t)index],
-                               (double)floatParameter(index)->load(std::memory_order_relaxed));
+            state.setAttribute (parameterKeys[(size_t)index],
+                                (double)floatParameter (index)->load (std::memory_order_relaxed));
     }
 
-    state.setAttribute(curProgramKey, curProgram.load(std::memory_order_relaxed));
+    state.setAttribute (curProgramKey, curProgram.load (std::memory_order_relaxed));
 
-    copyXmlToBinary(state, destData);
+    copyXmlToBinary (state, destData);
 }
 
-void QuellorAudioProcessor::setStateInformation(const void* data, int sizeInBytes)
+void QuellorAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
 {
     // Only the layout getStateInformation writes is accepted: magic, length word, the header and one
     // self-closing element on one line, a terminating zero. Everything is checked and read before
@@ -385,37 +385,37 @@ void QuellorAudioProcessor::setStateInformation(const void* data, int sizeInByte
     if (data == nullptr || sizeInBytes < 9)
         return;
 
-    const auto* bytes = static_cast<const unsigned char*>(data);
+    const auto* bytes = static_cast<const unsigned char*> (data);
     const auto size = (size_t)sizeInBytes;
 
-    if (readLittleEndian32(bytes) != stateMagic || readLittleEndian32(bytes + 4) != size - 9 ||
+    if (readLittleEndian32 (bytes) != stateMagic || readLittleEndian32 (bytes + 4) != size - 9 ||
         bytes[size - 1] != 0)
         return;
 
     const auto* text = bytes + 8;
     const auto* textEnd = text + (size - 9);
-    const auto startLength = std::strlen(stateTextStart);
+    const auto startLength = std::strlen (stateTextStart);
 
-    if ((size_t)(textEnd - text) < startLength || std::memcmp(text, stateTextStart, startLength) != 0)
+    if ((size_t)(textEnd - text) < startLength || std::memcmp (text, stateTextStart, startLength) != 0)
         return;
 
     AttributeText found[kNumParameters + 1];
 
-    if (!isWellFormedUtf8(text, (size_t)(textEnd - text)) ||
-        !readAttributeList(text + startLength, textEnd, found))
+    if (!isWellFormedUtf8 (text, (size_t)(textEnd - text)) ||
+        !readAttributeList (text + startLength, textEnd, found))
         return;
 
     std::optional<double> values[kNumParameters];
 
     for (int index = 0; index < kNumParameters; ++index)
         if (found[index].value != nullptr)
-            values[index] = readNumber(found[index].value, found[index].length);
+            values[index] = readNumber (found[index].value, found[index].length);
 
     std::optional<int> program;
 
     if (const auto& programText = found[kNumParameters]; programText.value != nullptr)
-        if (const auto number = readNumber(programText.value, programText.length))
-            if (*number == std::floor(*number) && *number >= 0.0 && *number < (double)factoryPrograms.size())
+        if (const auto number = readNumber (programText.value, programText.length))
+            if (*number == std::floor (*number) && *number >= 0.0 && *number < (double)factoryPrograms.size())
                 program = (int)*number;
 
     // Every value is normalised: a value outside 0..1 (only a damaged or edited block has one) is
@@ -425,11 +425,11 @@ void QuellorAudioProcessor::setStateInformation(const void* data, int sizeInByte
         const auto index = parameterOfRecordEntry[entry];
 
         if (values[index].has_value())
-            setParameter(index, juce::jlimit(0.0f, 1.0f, (float)*values[index]));
+            setParameter (index, juce::jlimit (0.0f, 1.0f, (float)*values[index]));
     }
 
     if (program.has_value())
-        curProgram.store(*program, std::memory_order_relaxed);
+        curProgram.store (*program, std::memory_order_relaxed);
 }
 
 JUCE_END_IGNORE_WARNINGS_GCC_LIKE

@@ -4,9 +4,7 @@
 
 JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE ("-Wdeprecated-declarations")
 
-QuellorAudioProcessor::QuellorAudioProcessor() : QuellorAudioProcessor (&juce::Time::getMillisecondCounter)
-{
-}
+QuellorAudioProcessor::QuellorAudioProcessor() : QuellorAudioProcessor (&juce::Time::getMillisecondCounter) {}
 
 QuellorAudioProcessor::QuellorAudioProcessor (MillisecondClock clock)
     : juce::AudioProcessor (BusesProperties()
@@ -14,7 +12,7 @@ QuellorAudioProcessor::QuellorAudioProcessor (MillisecondClock clock)
                                 .withOutput ("Output", juce::AudioChannelSet::stereo(), true)),
       millisecondClock (clock != nullptr ? clock : &juce::Time::getMillisecondCounter)
 {
-    programChangeStamp = (int) millisecondClock();
+    programChangeStamp = (int)millisecondClock();
 
     initialiseNetwork();
     updateCoefficients();
@@ -32,9 +30,7 @@ const juce::String QuellorAudioProcessor::getName() const
     return "Tolv_mark";
 }
 
-void QuellorAudioProcessor::releaseResources()
-{
-}
+void QuellorAudioProcessor::releaseResources() {}
 
 double QuellorAudioProcessor::getTailLengthSeconds() const
 {
@@ -65,17 +61,17 @@ bool QuellorAudioProcessor::isBusesLayoutSupported (const BusesLayout& layouts) 
 {
     const auto isSupportedSet = [] (const juce::AudioChannelSet& set)
     {
-        return set == juce::AudioChannelSet::mono() || set == juce::AudioChannelSet::stereo()
-               || set == juce::AudioChannelSet::create5point1()
-               || set == juce::AudioChannelSet::create7point1point2();
+        return set == juce::AudioChannelSet::mono() || set == juce::AudioChannelSet::stereo() ||
+               set == juce::AudioChannelSet::create5point1() ||
+               set == juce::AudioChannelSet::create7point1point2();
     };
 
     const auto mainOutput = layouts.outputBuses.isEmpty() ? juce::AudioChannelSet() : layouts.outputBuses[0];
-    if (! isSupportedSet (mainOutput))
+    if (!isSupportedSet (mainOutput))
         return false;
 
     const auto mainInput = layouts.inputBuses.isEmpty() ? juce::AudioChannelSet() : layouts.inputBuses[0];
-    if (! isSupportedSet (mainInput))
+    if (!isSupportedSet (mainInput))
         return false;
 
     return mainInput.size() <= mainOutput.size();

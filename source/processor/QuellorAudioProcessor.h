@@ -156,23 +156,23 @@ private:
     //==============================================================================
     // Parameter values, indexes 0..16. Written by host, editor and program threads, read by the audio
     // thread and the editor timer: every value is an independent atomic scalar (relaxed ordering).
-    std::atomic<float> predelay { tolvmark::initialParameterValues[tolvmark::kPredelay] };
-    std::atomic<float> decay { tolvmark::initialParameterValues[tolvmark::kDecay] };
-    std::atomic<float> low { tolvmark::initialParameterValues[tolvmark::kLow] };
-    std::atomic<float> high { tolvmark::initialParameterValues[tolvmark::kHigh] };
-    std::atomic<float> fhighcut2 { tolvmark::initialParameterValues[tolvmark::kHighCut2] };
-    std::atomic<float> fhighcut3 { tolvmark::initialParameterValues[tolvmark::kHighCut3] };
-    std::atomic<float> inputMeter { 0.0f };
-    std::atomic<float> fmix { tolvmark::initialParameterValues[tolvmark::kMix] };
-    std::atomic<float> oversampling { tolvmark::initialParameterValues[tolvmark::kOversampling] };
-    std::atomic<std::uint8_t> bypass { 0 };
-    std::atomic<std::uint8_t> useClassic { 1 };
-    std::atomic<std::uint8_t> surroundSwitch { 0 };
-    std::atomic<float> leftLevel { tolvmark::initialParameterValues[tolvmark::kLeftLevel] };
-    std::atomic<float> rightLevel { tolvmark::initialParameterValues[tolvmark::kRightLevel] };
-    std::atomic<float> centerLevel { tolvmark::initialParameterValues[tolvmark::kCenterLevel] };
-    std::atomic<float> leftSLevel { tolvmark::initialParameterValues[tolvmark::kLeftSLevel] };
-    std::atomic<float> rightSLevel { tolvmark::initialParameterValues[tolvmark::kRightSLevel] };
+    std::atomic<float> predelay{ tolvmark::initialParameterValues[tolvmark::kPredelay] };
+    std::atomic<float> decay{ tolvmark::initialParameterValues[tolvmark::kDecay] };
+    std::atomic<float> low{ tolvmark::initialParameterValues[tolvmark::kLow] };
+    std::atomic<float> high{ tolvmark::initialParameterValues[tolvmark::kHigh] };
+    std::atomic<float> fhighcut2{ tolvmark::initialParameterValues[tolvmark::kHighCut2] };
+    std::atomic<float> fhighcut3{ tolvmark::initialParameterValues[tolvmark::kHighCut3] };
+    std::atomic<float> inputMeter{ 0.0f };
+    std::atomic<float> fmix{ tolvmark::initialParameterValues[tolvmark::kMix] };
+    std::atomic<float> oversampling{ tolvmark::initialParameterValues[tolvmark::kOversampling] };
+    std::atomic<std::uint8_t> bypass{ 0 };
+    std::atomic<std::uint8_t> useClassic{ 1 };
+    std::atomic<std::uint8_t> surroundSwitch{ 0 };
+    std::atomic<float> leftLevel{ tolvmark::initialParameterValues[tolvmark::kLeftLevel] };
+    std::atomic<float> rightLevel{ tolvmark::initialParameterValues[tolvmark::kRightLevel] };
+    std::atomic<float> centerLevel{ tolvmark::initialParameterValues[tolvmark::kCenterLevel] };
+    std::atomic<float> leftSLevel{ tolvmark::initialParameterValues[tolvmark::kLeftSLevel] };
+    std::atomic<float> rightSLevel{ tolvmark::initialParameterValues[tolvmark::kRightSLevel] };
 
     std::atomic<float>* floatParameter (int index) noexcept;
     std::atomic<std::uint8_t>* flagParameter (int index) noexcept;
@@ -180,7 +180,7 @@ private:
     //==============================================================================
     // Programs.
     juce::Array<ProgramRecord> factoryPrograms;
-    std::atomic<int> curProgram { 0 };
+    std::atomic<int> curProgram{ 0 };
 
     //==============================================================================
     // The reverb network, in the order of its numbering. Everything the engine reads is written only
@@ -189,7 +189,7 @@ private:
     Compander inputCompander;
     Compander4 outputCompander;
     SimpleDelay delayLinesBelowAllpass[24]; // delay lines 0..23
-    Allpass allpass { 0.15, 0.633f };       // built and kept, never processed
+    Allpass allpass{ 0.15, 0.633f };        // built and kept, never processed
     SimpleDelay delayLinesAboveAllpass[45]; // delay lines 24..68
     Lowpass4 bandLimitFilters[2];
     Lowpass highCutFilters[5];
@@ -209,13 +209,13 @@ private:
     double currentSampleRate = 44100.0;
     double oversamplingFactor = 1.0;
     double modulationDepth = 0.0095;
-    double modulationRates[5] {};
-    double modulationStepSizes[4] {};
+    double modulationRates[5]{};
+    double modulationStepSizes[4]{};
     int stepDecayDivisor = 0;
-    double diffuserGains[3] {};
+    double diffuserGains[3]{};
     float meterPeak = 0.0f;
-    double tankColumnDb[3] {};
-    double tankTapDb[3][4] {};
+    double tankColumnDb[3]{};
+    double tankTapDb[3][4]{};
     int cascadeStageCount = 1;
     long long samplesSinceClear = 0; // samples processed since the delay lines were last cleared
     tolvmark::CrossfadeLfo cascadeLfos[3];
@@ -233,8 +233,7 @@ private:
     void applyOversamplingFactor();
     void updateCoefficients();
 
-    template <typename SampleType>
-    void renderBlock (juce::AudioBuffer<SampleType>& buffer);
+    template <typename SampleType> void renderBlock (juce::AudioBuffer<SampleType>& buffer);
 
     // The engine's per-sample stages, in the order the signal flows (source/engine/).
     template <bool classic, typename SampleType>
@@ -242,14 +241,11 @@ private:
                         const double (&levelGains)[5]) noexcept;
     void setUpModulators() noexcept;
     void stepCascadeLfo (int column) noexcept;
-    template <bool classic>
-    void stepGainLfo() noexcept;
-    template <bool classic>
-    void stepDiffuserLfo() noexcept;
+    template <bool classic> void stepGainLfo() noexcept;
+    template <bool classic> void stepDiffuserLfo() noexcept;
     template <bool classic>
     tolvmark::InputNetworkOutputs runInputNetwork (double inputLeft, double inputRight) noexcept;
-    template <bool classic>
-    void runTank (double diffuserOutput) noexcept;
+    template <bool classic> void runTank (double diffuserOutput) noexcept;
     void runTapMixers (double& tapSumX, double (&columnInputs)[3]) noexcept;
     void runDensityCascade (const double (&columnInputs)[3], double (&cascadeOutputs)[3]) noexcept;
     tolvmark::WetSignals runOutputNetwork (const double (&cascadeOutputs)[3], double tapSumX,
@@ -259,7 +255,7 @@ private:
 
     void addFactoryPrograms();
 
-    std::atomic<int> programChangeStamp { 0 };
+    std::atomic<int> programChangeStamp{ 0 };
     MillisecondClock millisecondClock;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (QuellorAudioProcessor)

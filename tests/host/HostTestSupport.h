@@ -24,7 +24,10 @@ struct BuiltPlugin
         return instance;
     }
 
-    juce::String lv2Uri() const { return format == hostkit::Format::lv2 ? juce::String (TOLVMARK_LV2_URI) : juce::String(); }
+    juce::String lv2Uri() const
+    {
+        return format == hostkit::Format::lv2 ? juce::String (TOLVMARK_LV2_URI) : juce::String();
+    }
 };
 
 inline void PrintTo (const BuiltPlugin& plugin, std::ostream* os)
@@ -37,8 +40,8 @@ inline std::string formatLabel (const ::testing::TestParamInfo<BuiltPlugin>& inf
     return hostkit::formatName (info.param.format).toStdString();
 }
 
-#define TOLVMARK_FOR_EACH_BUILT_PLUGIN(suite)                                                                    \
-    INSTANTIATE_TEST_SUITE_P (Binaries, suite,                                                                   \
-                              ::testing::Values (BuiltPlugin { hostkit::Format::vst3 },                          \
-                                                 BuiltPlugin { hostkit::Format::lv2 }),                          \
-                              formatLabel)
+#define TOLVMARK_FOR_EACH_BUILT_PLUGIN(suite)                                                                \
+    INSTANTIATE_TEST_SUITE_P (                                                                               \
+        Binaries, suite,                                                                                     \
+        ::testing::Values (BuiltPlugin{ hostkit::Format::vst3 }, BuiltPlugin{ hostkit::Format::lv2 }),       \
+        formatLabel)

@@ -38,7 +38,7 @@ struct DelayLine
     static constexpr int kCapacity = 150000;
 
     double sampleRate = 44100.0;
-    std::vector<double> buffer = std::vector<double>(kCapacity, 0.0);
+    std::vector<double> buffer = std::vector<double> (kCapacity, 0.0);
     int capacity = kCapacity;
     int writeIndex = 0;
     int delaySamples = 1;
@@ -46,7 +46,7 @@ struct DelayLine
     double time = 0.0;
 
     /** Stores the time and sets the delay to its truncated sample count, within 0..capacity-1. */
-    void setDelayTime(double newTime)
+    void setDelayTime (double newTime)
     {
         time = newTime;
         const double samples = newTime * sampleRate / 10.0;
@@ -55,30 +55,30 @@ struct DelayLine
         else if (samples >= capacity)
             delaySamples = capacity - 1;
         else
-            delaySamples = static_cast<int>(samples);
+            delaySamples = static_cast<int> (samples);
     }
 
     /** Stores the rate, recounts the stored time without the upper bound and clears the buffer. */
-    void setSampleRate(double newRate)
+    void setSampleRate (double newRate)
     {
         sampleRate = newRate;
         const double samples = time * newRate / 10.0;
         if (!(samples >= 0.0))
             delaySamples = 0;
-        else if (samples >= static_cast<double>(std::numeric_limits<int>::max()))
+        else if (samples >= static_cast<double> (std::numeric_limits<int>::max()))
             delaySamples = capacity - 1;
         else
-            delaySamples = static_cast<int>(samples);
+            delaySamples = static_cast<int> (samples);
         clear();
     }
 
     /** Zeroes the buffer; positions and delay stay. */
-    void clear() { std::fill(buffer.begin(), buffer.end(), 0.0); }
+    void clear() { std::fill (buffer.begin(), buffer.end(), 0.0); }
 
     /** Writes x and returns the sample delaySamples ticks old. */
-    double tick(double x)
+    double tick (double x)
     {
-        buffer[static_cast<size_t>(writeIndex)] = x;
+        buffer[static_cast<size_t> (writeIndex)] = x;
         readIndex = writeIndex - delaySamples;
         if (readIndex < 0)
         {
@@ -86,7 +86,7 @@ struct DelayLine
             if (readIndex < 0)
                 readIndex = 0;
         }
-        const double result = buffer[static_cast<size_t>(readIndex)];
+        const double result = buffer[static_cast<size_t> (readIndex)];
         writeIndex = writeIndex + 1;
         if (writeIndex >= capacity)
             writeIndex = writeIndex - capacity;
@@ -134,10 +134,10 @@ struct EightPoleLowpass
     double y[9]{};
     double c[8]{};
 
-    EightPoleLowpass() { load(kDefaultBandLimitSet); }
+    EightPoleLowpass() { load (kDefaultBandLimitSet); }
 
     /** Replaces gain and c0..c7; histories stay. */
-    void load(const BandLimitSet& set)
+    void load (const BandLimitSet& set)
     {
         gain = set.gain;
         for (int i = 0; i < 8; ++i)
@@ -145,16 +145,16 @@ struct EightPoleLowpass
     }
 
     /** Loads the set of the rate's band (strict bounds); a rate in no band keeps the current set. */
-    void setSampleRate(double rate)
+    void setSampleRate (double rate)
     {
         if (rate > 42000.0 && rate < 45000.0)
-            load(kBandLimitSet44);
+            load (kBandLimitSet44);
         if (rate > 47000.0 && rate < 49000.0)
-            load(kBandLimitSet48);
+            load (kBandLimitSet48);
         if (rate > 88000.0 && rate < 89000.0)
-            load(kBandLimitSet88);
+            load (kBandLimitSet88);
         if (rate > 90000.0)
-            load(kBandLimitSet96);
+            load (kBandLimitSet96);
     }
 
     /** Clears both histories and loads the default set. */
@@ -162,11 +162,11 @@ struct EightPoleLowpass
     {
         for (int i = 0; i < 9; ++i)
             x[i] = y[i] = 0.0;
-        load(kDefaultBandLimitSet);
+        load (kDefaultBandLimitSet);
     }
 
     /** One step of the recursion. */
-    double process(double input)
+    double process (double input)
     {
         for (int i = 0; i < 8; ++i)
             x[i] = x[i + 1];
@@ -199,14 +199,14 @@ struct HighCutLowpass
     double ym1 = 0, ym2 = 0, ym3 = 0, ym4 = 0;
 
     /** Stores the cutoff and redesigns. */
-    void setCutoff(double newCutoff)
+    void setCutoff (double newCutoff)
     {
         cutoff = newCutoff;
         design();
     }
 
     /** Stores the rate and redesigns; history stays. */
-    void setSampleRate(double newRate)
+    void setSampleRate (double newRate)
     {
         sampleRate = newRate;
         design();
@@ -227,7 +227,7 @@ struct HighCutLowpass
         const double wc2 = wc * wc;
         const double wc3 = wc * wc2;
         const double wc4 = wc2 * wc2;
-        const double k = wc / std::tan(3.14159265 * fc / sampleRate);
+        const double k = wc / std::tan (3.14159265 * fc / sampleRate);
         const double k2 = k * k;
         const double k3 = k * k2;
         const double k4 = k2 * k2;
@@ -247,7 +247,7 @@ struct HighCutLowpass
     }
 
     /** One step of the recursion. */
-    double process(double x)
+    double process (double x)
     {
         const double y =
             a0 * x + a1 * xm1 + a2 * xm2 + a3 * xm3 + a4 * xm4 - b1 * ym1 - b2 * ym2 - b3 * ym3 - b4 * ym4;
@@ -274,17 +274,17 @@ struct ThreeInputMixer
     float mode = 1.0f;
 
     /** Recomputes the gains and replaces channel 0 with the weighted sum of channels 0..2. */
-    void process(double* wire)
+    void process (double* wire)
     {
         for (int k = 0; k < 3; ++k)
         {
             if (mode > 0.5f)
                 g[k] = flag[k] > 0.5f ? raw[k] : 2.0f * raw[k] - 1.0f;
             else
-                g[k] = flag[k] > 0.5f ? powf(10.0f, raw[k] * 0.05f) : raw[k];
+                g[k] = flag[k] > 0.5f ? powf (10.0f, raw[k] * 0.05f) : raw[k];
         }
-        wire[0] = (static_cast<double>(g[1]) * wire[1] + static_cast<double>(g[0]) * wire[0]) +
-                  static_cast<double>(g[2]) * wire[2];
+        wire[0] = (static_cast<double> (g[1]) * wire[1] + static_cast<double> (g[0]) * wire[0]) +
+                  static_cast<double> (g[2]) * wire[2];
     }
 };
 
@@ -310,31 +310,31 @@ struct InputCompander
     double smootherState = 0.0;
 
     /** Stores the rate and recomputes the attack and release coefficients. */
-    void setSampleRate(double rate)
+    void setSampleRate (double rate)
     {
         sampleRate = rate;
-        attackCoefficient = std::exp(-1.0 / (attackTime * rate));
-        releaseCoefficient = std::exp(-1.0 / (releaseTime * rate));
+        attackCoefficient = std::exp (-1.0 / (attackTime * rate));
+        releaseCoefficient = std::exp (-1.0 / (releaseTime * rate));
     }
 
     /** Applies the level-dependent gain to channels 0 and 1 in place. */
-    void process(double* wire)
+    void process (double* wire)
     {
         const double r = ratio * ((mode - 0.5) * -2.0);
         double s = (wire[0] * wire[0] + wire[1] * wire[1]) * 0.5;
-        if (!std::isfinite(s))
+        if (!std::isfinite (s))
             s = 0.0;
         meanSquare = (s + levelFloor) * smootherB0 - smootherState * smootherA1;
         smootherState = meanSquare;
-        const double rms = std::sqrt(meanSquare);
+        const double rms = std::sqrt (meanSquare);
         coefficient = rms > envelope ? attackCoefficient : releaseCoefficient;
         envelope = envelope * coefficient + (1.0 - coefficient) * rms;
-        const double levelLog = std::log10(envelope);
-        const double thresholdLog = std::log10(threshold);
+        const double levelLog = std::log10 (envelope);
+        const double thresholdLog = std::log10 (threshold);
         double exponent = 1.0;
         if (levelLog > thresholdLog)
             exponent = 1.0 - (levelLog - thresholdLog) * (1.0 / r);
-        gain = std::pow(10.0, exponent / 10.0);
+        gain = std::pow (10.0, exponent / 10.0);
         wire[0] = wire[0] * gain;
         wire[1] = wire[1] * gain;
     }
@@ -362,42 +362,42 @@ struct OutputCompander
     double mode = 0.0;
 
     /** Stores the rate and recomputes the attack and release coefficients. */
-    void setSampleRate(double rate)
+    void setSampleRate (double rate)
     {
         sampleRate = rate;
-        attackCoefficient = std::exp(-1.0 / (attackTime * rate));
-        releaseCoefficient = std::exp(-1.0 / (releaseTime * rate));
+        attackCoefficient = std::exp (-1.0 / (attackTime * rate));
+        releaseCoefficient = std::exp (-1.0 / (releaseTime * rate));
     }
 
     /** Applies the gain to channels 0..3 in place. */
-    void process(double* wire)
+    void process (double* wire)
     {
         float f[4];
         for (int k = 0; k < 4; ++k)
-            f[k] = static_cast<float>(wire[k]);
+            f[k] = static_cast<float> (wire[k]);
 
         const float sq0 = f[0] * f[0];
         const float sq1 = f[1] * f[1];
         const float sq2 = f[2] * f[2];
         const float sq3 = f[3] * f[3];
-        double sum = ((static_cast<double>(sq1) + static_cast<double>(sq0)) + static_cast<double>(sq2)) +
-                     static_cast<double>(sq3);
-        if (!std::isfinite(sum))
+        double sum = ((static_cast<double> (sq1) + static_cast<double> (sq0)) + static_cast<double> (sq2)) +
+                     static_cast<double> (sq3);
+        if (!std::isfinite (sum))
             sum = 0.0;
 
-        meanSquare = (static_cast<double>(levelFloor) + sum) * smootherB0 - smootherState * smootherA1;
+        meanSquare = (static_cast<double> (levelFloor) + sum) * smootherB0 - smootherState * smootherA1;
         smootherState = meanSquare;
-        const double rms = std::sqrt(meanSquare);
+        const double rms = std::sqrt (meanSquare);
         coefficient = meanSquare > rms ? attackCoefficient : releaseCoefficient;
         envelope = meanSquare + coefficient * (rms - meanSquare);
-        const double levelDb = 20.0 * std::log10(envelope);
-        const double thresholdDb = 20.0 * std::log10(threshold);
+        const double levelDb = 20.0 * std::log10 (envelope);
+        const double thresholdDb = 20.0 * std::log10 (threshold);
         if (levelDb > thresholdDb)
             gainDb = (thresholdDb - levelDb) * (1.0 / (ratio * ((mode - 0.5) * -2.0)));
-        const float gain = powf(10.0f, static_cast<float>(gainDb / 20.0));
+        const float gain = powf (10.0f, static_cast<float> (gainDb / 20.0));
 
         for (int k = 0; k < 4; ++k)
-            wire[k] = static_cast<double>(f[k] * gain);
+            wire[k] = static_cast<double> (f[k] * gain);
     }
 };
 
@@ -410,7 +410,7 @@ struct Biquad
     float z1 = 0.0f, z2 = 0.0f;
 
     /** Copies the five normalised coefficients of a framework design; the state stays. */
-    void setCoefficients(const juce::IIRCoefficients& design)
+    void setCoefficients (const juce::IIRCoefficients& design)
     {
         for (int i = 0; i < 5; ++i)
             c[i] = design.coefficients[i];
@@ -420,7 +420,7 @@ struct Biquad
     void clear() { z1 = z2 = 0.0f; }
 
     /** One step. */
-    float process(float x)
+    float process (float x)
     {
         float out = c[0] * x + z1;
         if (!(out < -1.0e-8f || out > 1.0e-8f))
@@ -468,16 +468,16 @@ public:
         inputCompander.mode = 0.0;
         inputCompander.threshold = 0.01;
         inputCompander.envelope = 0.01;
-        inputCompander.attackCoefficient = std::exp(-1.0 / (44100.0 * inputCompander.attackTime));
-        inputCompander.releaseCoefficient = std::exp(-1.0 / (44100.0 * inputCompander.releaseTime));
+        inputCompander.attackCoefficient = std::exp (-1.0 / (44100.0 * inputCompander.attackTime));
+        inputCompander.releaseCoefficient = std::exp (-1.0 / (44100.0 * inputCompander.releaseTime));
 
-        outputCompander.attackTime = static_cast<double>(0.0005f);
-        outputCompander.releaseTime = static_cast<double>(0.022f);
+        outputCompander.attackTime = static_cast<double> (0.0005f);
+        outputCompander.releaseTime = static_cast<double> (0.022f);
         outputCompander.ratio = std::numeric_limits<double>::infinity();
         outputCompander.mode = 1.0;
-        outputCompander.threshold = static_cast<double>(0.01f);
-        outputCompander.attackCoefficient = std::exp(-1.0 / (44100.0 * outputCompander.attackTime));
-        outputCompander.releaseCoefficient = std::exp(-1.0 / (44100.0 * outputCompander.releaseTime));
+        outputCompander.threshold = static_cast<double> (0.01f);
+        outputCompander.attackCoefficient = std::exp (-1.0 / (44100.0 * outputCompander.attackTime));
+        outputCompander.releaseCoefficient = std::exp (-1.0 / (44100.0 * outputCompander.releaseTime));
 
         // Delay times, lines 0..68.
         const double times[69] = {
@@ -494,13 +494,13 @@ public:
             0.194057280483, 0.206785788673, 0.240271173343, 0.234558440709, 0.249695273198, 0.265732188579,
             0.282722708567, 0.300723537443, 0.339794751298
         };
-        lines.resize(69);
+        lines.resize (69);
         for (int n = 0; n < 69; ++n)
-            lines[static_cast<size_t>(n)].setDelayTime(times[n]);
+            lines[static_cast<size_t> (n)].setDelayTime (times[n]);
 
         // High-cut filters at 13 kHz.
         for (auto& f : highCut)
-            f.setCutoff(static_cast<double>(13.0f / 21.0f));
+            f.setCutoff (static_cast<double> (13.0f / 21.0f));
 
         // Mixers: decibel mode everywhere; the tank mixers pass input 0 at unity.
         for (auto& m : mixers)
@@ -536,33 +536,33 @@ public:
 
     //==============================================================================
     /** Stores a parameter (0..16) and retunes what depends on it, then recomputes every coefficient. */
-    void setParameter(int index, float value)
+    void setParameter (int index, float value)
     {
         if (index == 7 || index == 8 || index == 14)
         {
             const bool on = value != 0.0f;
             (index == 7 ? bypass : index == 8 ? useClassic : surroundSwitch) = on;
         }
-        else if (index >= 0 && index <= 16 && std::isfinite(value))
+        else if (index >= 0 && index <= 16 && std::isfinite (value))
         {
-            floatParameter(index) = value;
+            floatParameter (index) = value;
 
             if (index == 0)
             {
-                lines[24].setDelayTime(static_cast<double>(value));
-                lines[31].setDelayTime(static_cast<double>(value) + 0.1428);
-                lines[32].setDelayTime(static_cast<double>(value) + 0.1513);
+                lines[24].setDelayTime (static_cast<double> (value));
+                lines[31].setDelayTime (static_cast<double> (value) + 0.1428);
+                lines[32].setDelayTime (static_cast<double> (value) + 0.1513);
                 reset();
             }
             else if (index == 4)
             {
-                const double x = static_cast<double>((value * 8.0f + 5.0f) / 21.0f);
+                const double x = static_cast<double> ((value * 8.0f + 5.0f) / 21.0f);
                 for (auto& f : highCut)
-                    f.setCutoff(x);
+                    f.setCutoff (x);
             }
             else if (index == 15)
             {
-                oversamplingFactor = static_cast<double>(value * 4.0f + 1.0f);
+                oversamplingFactor = static_cast<double> (value * 4.0f + 1.0f);
                 reset();
             }
         }
@@ -570,7 +570,7 @@ public:
     }
 
     /** The stored value of a parameter (flags 0 or 1, the meter for 16, 0 outside). */
-    float getParameter(int index) const
+    float getParameter (int index) const
     {
         if (index == 7)
             return bypass ? 1.0f : 0.0f;
@@ -580,25 +580,25 @@ public:
             return surroundSwitch ? 1.0f : 0.0f;
         if (index < 0 || index > 16)
             return 0.0f;
-        return const_cast<ReferenceReverb*>(this)->floatParameter(index);
+        return const_cast<ReferenceReverb*> (this)->floatParameter (index);
     }
 
     //==============================================================================
     /** Retunes every rate-dependent member to the rate, then recomputes every coefficient. */
-    void prepareToPlay(double rate)
+    void prepareToPlay (double rate)
     {
         currentSampleRate = rate;
-        oversamplingFactor = static_cast<double>(oversampling * 4.0f + 1.0f);
+        oversamplingFactor = static_cast<double> (oversampling * 4.0f + 1.0f);
         for (int n = 0; n <= 23; ++n)
-            lines[static_cast<size_t>(n)].setSampleRate(rate);
-        bandLimit[0].setSampleRate(rate);
+            lines[static_cast<size_t> (n)].setSampleRate (rate);
+        bandLimit[0].setSampleRate (rate);
         for (auto& f : highCut)
-            f.setSampleRate(rate);
-        bandLimit[1].setSampleRate(rate);
+            f.setSampleRate (rate);
+        bandLimit[1].setSampleRate (rate);
         for (int n = 24; n <= 68; ++n)
-            lines[static_cast<size_t>(n)].setSampleRate(rate);
-        inputCompander.setSampleRate(rate);
-        outputCompander.setSampleRate(rate);
+            lines[static_cast<size_t> (n)].setSampleRate (rate);
+        inputCompander.setSampleRate (rate);
+        outputCompander.setSampleRate (rate);
         for (auto& s : modulationStepSizes)
             s = 10.0 / rate;
         updateCoefficients();
@@ -627,7 +627,7 @@ public:
 
     //==============================================================================
     /** Renders one float host block of 1, 2, 6 or 10 channels in place. */
-    void processBlock(juce::AudioBuffer<float>& buffer)
+    void processBlock (juce::AudioBuffer<float>& buffer)
     {
         if (bypass)
             return;
@@ -637,7 +637,7 @@ public:
         double levelGains[5];
         const float levels[5] = { leftLevel, rightLevel, centerLevel, leftSLevel, rightSLevel };
         for (int k = 0; k < 5; ++k)
-            levelGains[k] = static_cast<double>(levels[k] * 2.5f);
+            levelGains[k] = static_cast<double> (levels[k] * 2.5f);
 
         const int numChannels = buffer.getNumChannels();
         const int numSamples = buffer.getNumSamples();
@@ -652,54 +652,54 @@ public:
         if (numSamples <= 0 || !knownLayout)
         {
             if (!classic && knownLayout)
-                updateMeter(blockPeak);
+                updateMeter (blockPeak);
             return;
         }
 
         float* host[10]{};
         for (int ch = 0; ch < numChannels; ++ch)
-            host[ch] = buffer.getWritePointer(ch);
+            host[ch] = buffer.getWritePointer (ch);
 
         for (int i = 0; i < numSamples; ++i)
         {
             for (int k = 0; k < 3; ++k)
-                stepCascadeLfo(k);
-            stepGainLfo(classic);
+                stepCascadeLfo (k);
+            stepGainLfo (classic);
             if (!classic)
                 stepDiffuserLfo();
 
             // Input taking.
             const float hostLeft = host[0][i];
             const float hostRight = numChannels == 1 ? host[0][i] : host[1][i];
-            const double inputLeft = std::isfinite(hostLeft) ? static_cast<double>(hostLeft * 0.5f) : 0.0;
-            const double inputRight = numChannels == 1           ? inputLeft
-                                      : std::isfinite(hostRight) ? static_cast<double>(hostRight * 0.5f)
-                                                                 : 0.0;
+            const double inputLeft = std::isfinite (hostLeft) ? static_cast<double> (hostLeft * 0.5f) : 0.0;
+            const double inputRight = numChannels == 1            ? inputLeft
+                                      : std::isfinite (hostRight) ? static_cast<double> (hostRight * 0.5f)
+                                                                  : 0.0;
             for (int ch = 0; ch < numChannels; ++ch)
-                if (host[ch][i] > blockPeak && std::isfinite(host[ch][i]))
+                if (host[ch][i] > blockPeak && std::isfinite (host[ch][i]))
                     blockPeak = host[ch][i];
 
-            const InputOutputs in = inputNetwork(inputLeft, inputRight, classic);
-            tank(in.diffuserOutput, classic);
+            const InputOutputs in = inputNetwork (inputLeft, inputRight, classic);
+            tank (in.diffuserOutput, classic);
             double tapSumX = 0.0, columnInputs[3]{};
-            tapMixers(tapSumX, columnInputs);
+            tapMixers (tapSumX, columnInputs);
             double cascadeOutputs[3]{};
-            densityCascade(columnInputs, cascadeOutputs);
-            const WetOutputs wet = outputNetwork(cascadeOutputs, tapSumX, in, levelGains);
+            densityCascade (columnInputs, cascadeOutputs);
+            const WetOutputs wet = outputNetwork (cascadeOutputs, tapSumX, in, levelGains);
 
-            mixIntoHost(host, numChannels, i, wet);
+            mixIntoHost (host, numChannels, i, wet);
 
             if (classic)
-                updateMeter(blockPeak);
+                updateMeter (blockPeak);
         }
 
         if (!classic)
-            updateMeter(blockPeak);
+            updateMeter (blockPeak);
     }
 
 private:
     //==============================================================================
-    float& floatParameter(int index)
+    float& floatParameter (int index)
     {
         switch (index)
         {
@@ -735,16 +735,16 @@ private:
     }
 
     /** First of 1/16 .. 16/16 that is >= v; above 1 (or NaN) the last step. */
-    static int decayStepOf(float v)
+    static int decayStepOf (float v)
     {
         for (int k = 0; k < 16; ++k)
-            if (v <= static_cast<float>(k + 1) / 16.0f)
+            if (v <= static_cast<float> (k + 1) / 16.0f)
                 return k;
         return 15;
     }
 
     /** First of 0.25, 0.5, 0.75, 1.0 that is >= v; above 1 (or NaN) the last step. */
-    static int quarterStepOf(float v)
+    static int quarterStepOf (float v)
     {
         const float thresholds[4] = { 0.25f, 0.5f, 0.75f, 1.0f };
         for (int k = 0; k < 4; ++k)
@@ -754,7 +754,7 @@ private:
     }
 
     /** A filter design frequency, moved to 0.49 x the rate when it reaches half the rate. */
-    double designFrequency(double frequency) const
+    double designFrequency (double frequency) const
     {
         return frequency < currentSampleRate * 0.5 ? frequency : currentSampleRate * 0.49;
     }
@@ -774,14 +774,14 @@ private:
         static constexpr float shelfRatio[3] = { 0.6299605f, 0.7937f, 1.0f };
 
         // 1. Factor.
-        oversamplingFactor = static_cast<double>(oversampling * 4.0f + 1.0f);
+        oversamplingFactor = static_cast<double> (oversampling * 4.0f + 1.0f);
 
         // 2.-3. Decay step, pre-delay.
-        const int k = decayStepOf(decay);
-        lines[24].setDelayTime(static_cast<double>(predelay));
+        const int k = decayStepOf (decay);
+        lines[24].setDelayTime (static_cast<double> (predelay));
 
         // 4. Tank attenuations.
-        const double c = static_cast<double>(decayCoefficients[k]);
+        const double c = static_cast<double> (decayCoefficients[k]);
         for (int j = 0; j < 3; ++j)
         {
             tankColumnDb[j] = c * K[j];
@@ -790,53 +790,53 @@ private:
         }
 
         // 5. Linear gains of mixers 1..5.
-        auto G = [](double x) { return powf(10.0f, static_cast<float>(x * static_cast<double>(0.05f))); };
-        mixers[1].raw[1] = G(tankColumnDb[0]);
-        mixers[2].raw[0] = G(tankTapDb[0][1]);
-        mixers[2].raw[1] = G(tankTapDb[1][0]);
-        mixers[2].raw[2] = G(tankTapDb[2][2]);
-        mixers[3].raw[0] = G(tankTapDb[0][3]);
-        mixers[3].raw[1] = G(tankTapDb[1][3]);
-        mixers[3].raw[2] = G(tankTapDb[2][3]);
-        mixers[4].raw[0] = G(tankTapDb[0][0]);
-        mixers[4].raw[1] = G(tankTapDb[1][2]);
-        mixers[4].raw[2] = G(tankTapDb[2][1]);
-        mixers[5].raw[0] = G(tankTapDb[1][1]);
-        mixers[5].raw[1] = G(tankTapDb[0][2]);
-        mixers[5].raw[2] = G(tankTapDb[2][0]);
+        auto G = [] (double x) { return powf (10.0f, static_cast<float> (x * static_cast<double> (0.05f))); };
+        mixers[1].raw[1] = G (tankColumnDb[0]);
+        mixers[2].raw[0] = G (tankTapDb[0][1]);
+        mixers[2].raw[1] = G (tankTapDb[1][0]);
+        mixers[2].raw[2] = G (tankTapDb[2][2]);
+        mixers[3].raw[0] = G (tankTapDb[0][3]);
+        mixers[3].raw[1] = G (tankTapDb[1][3]);
+        mixers[3].raw[2] = G (tankTapDb[2][3]);
+        mixers[4].raw[0] = G (tankTapDb[0][0]);
+        mixers[4].raw[1] = G (tankTapDb[1][2]);
+        mixers[4].raw[2] = G (tankTapDb[2][1]);
+        mixers[5].raw[0] = G (tankTapDb[1][1]);
+        mixers[5].raw[1] = G (tankTapDb[0][2]);
+        mixers[5].raw[2] = G (tankTapDb[2][0]);
 
         // 6. Tone filter.
         const double rate = currentSampleRate;
-        toneFilter.setCoefficients(
-            juce::IIRCoefficients::makeHighShelf(rate, designFrequency(9000.0), 1.0, 1.2f));
+        toneFilter.setCoefficients (
+            juce::IIRCoefficients::makeHighShelf (rate, designFrequency (9000.0), 1.0, 1.2f));
 
         // 7. Low shelves.
-        const int j = quarterStepOf(low);
+        const int j = quarterStepOf (low);
         for (int col = 0; col < 3; ++col)
         {
             const float gainFactor = col == 2 ? (lowShelfValues[j] + 20.0f) / 20.0f
                                               : (lowShelfValues[j] * shelfRatio[col] + 20.0f) / 20.0f;
-            lowShelf[col].setCoefficients(
-                juce::IIRCoefficients::makeLowShelf(rate, designFrequency(100.0), 0.7, gainFactor));
+            lowShelf[col].setCoefficients (
+                juce::IIRCoefficients::makeLowShelf (rate, designFrequency (100.0), 0.7, gainFactor));
         }
 
         // 8. High shelves.
-        const int i = quarterStepOf(high);
+        const int i = quarterStepOf (high);
         for (int col = 0; col < 3; ++col)
         {
             const float gainFactor = col == 2 ? (highShelfValues[i] + 20.0f) / 20.0f
                                               : (highShelfValues[i] * shelfRatio[col] + 20.0f) / 20.0f;
-            highShelf[col].setCoefficients(
-                juce::IIRCoefficients::makeHighShelf(rate, designFrequency(6000.0), 0.7, gainFactor));
+            highShelf[col].setCoefficients (
+                juce::IIRCoefficients::makeHighShelf (rate, designFrequency (6000.0), 0.7, gainFactor));
         }
 
         // 9. Output delay times from the high step.
-        const double cHigh = static_cast<double>(decayCoefficients[i]);
-        lines[34].setDelayTime(0.02436 + 0.1 * cHigh);
-        lines[35].setDelayTime(0.01 + 0.1 * cHigh);
-        lines[36].setDelayTime(0.009436 + 0.15 * cHigh);
-        lines[37].setDelayTime(0.3 * cHigh);
-        lines[38].setDelayTime(0.3 * cHigh);
+        const double cHigh = static_cast<double> (decayCoefficients[i]);
+        lines[34].setDelayTime (0.02436 + 0.1 * cHigh);
+        lines[35].setDelayTime (0.01 + 0.1 * cHigh);
+        lines[36].setDelayTime (0.009436 + 0.15 * cHigh);
+        lines[37].setDelayTime (0.3 * cHigh);
+        lines[38].setDelayTime (0.3 * cHigh);
 
         // 10.-11. Modulation.
         const double base[5] = { useClassic ? 13.0 : 9.75, useClassic ? 13.0 : 9.75, useClassic ? 13.0 : 9.75,
@@ -861,25 +861,25 @@ private:
     }
 
     /** Lines A and B of each stage of cascade column k. */
-    static int cascadeLine(int column, int stage, bool lineB)
+    static int cascadeLine (int column, int stage, bool lineB)
     {
         static constexpr int firstLine[4] = { 25, 39, 45, 51 };
         return firstLine[stage] + 2 * column + (lineB ? 1 : 0);
     }
 
-    void setCascadeLines(int column, bool lineB, double time)
+    void setCascadeLines (int column, bool lineB, double time)
     {
         for (int stage = 0; stage < 4; ++stage)
-            lines[static_cast<size_t>(cascadeLine(column, stage, lineB))].setDelayTime(time);
+            lines[static_cast<size_t> (cascadeLine (column, stage, lineB))].setDelayTime (time);
     }
 
-    void stepCascadeLfo(int column)
+    void stepCascadeLfo (int column)
     {
         Lfo& lfo = cascadeLfos[column];
         const double F = oversamplingFactor;
         const double c = 0.02 / F;
         const double bound = modulationDepth / F;
-        const double N = static_cast<double>(stepDecayDivisor);
+        const double N = static_cast<double> (stepDecayDivisor);
         const double S = modulationStepSizes[column];
 
         if (lfo.direction == 1)
@@ -890,11 +890,11 @@ private:
             {
                 lfo.phase = 10.0;
                 lfo.accumulator = lfo.accumulator + S;
-                setCascadeLines(column, false, c + lfo.accumulator);
+                setCascadeLines (column, false, c + lfo.accumulator);
             }
             if (lfo.phase == 10.0)
             {
-                setCascadeLines(column, true, lfo.accumulator + S + c);
+                setCascadeLines (column, true, lfo.accumulator + S + c);
                 if (lfo.accumulator > bound)
                     lfo.direction = -1;
             }
@@ -907,18 +907,18 @@ private:
             {
                 lfo.phase = -10.0;
                 lfo.accumulator = lfo.accumulator - S;
-                setCascadeLines(column, false, c + lfo.accumulator);
+                setCascadeLines (column, false, c + lfo.accumulator);
             }
             if (lfo.phase == -10.0)
             {
-                setCascadeLines(column, true, lfo.accumulator + S + c);
+                setCascadeLines (column, true, lfo.accumulator + S + c);
                 if (lfo.accumulator < -bound)
                     lfo.direction = 1;
             }
         }
     }
 
-    void stepGainLfo(bool classic)
+    void stepGainLfo (bool classic)
     {
         if (classic)
         {
@@ -965,8 +965,8 @@ private:
                 }
             }
         }
-        gainWobble8 = static_cast<float>(gainLfo.phase * static_cast<double>(0.0051f));
-        gainWobble7 = static_cast<float>(gainLfo.phase * static_cast<double>(-0.0051f));
+        gainWobble8 = static_cast<float> (gainLfo.phase * static_cast<double> (0.0051f));
+        gainWobble7 = static_cast<float> (gainLfo.phase * static_cast<double> (-0.0051f));
     }
 
     void stepDiffuserLfo()
@@ -983,13 +983,13 @@ private:
             {
                 lfo.phase = 1.0;
                 lfo.accumulator = lfo.accumulator + S;
-                lines[0].setDelayTime((lfo.accumulator * 0.0027 + 0.062083333) / F);
-                lines[1].setDelayTime((lfo.accumulator * (-0.00075) + 0.017083333) / F);
+                lines[0].setDelayTime ((lfo.accumulator * 0.0027 + 0.062083333) / F);
+                lines[1].setDelayTime ((lfo.accumulator * (-0.00075) + 0.017083333) / F);
             }
             if (lfo.phase == 1.0)
             {
-                lines[3].setDelayTime((lfo.accumulator * 0.0027 + 0.062083333) / F + S);
-                lines[4].setDelayTime(S + (lfo.accumulator * (-0.00075) + 0.017083333) / F);
+                lines[3].setDelayTime ((lfo.accumulator * 0.0027 + 0.062083333) / F + S);
+                lines[4].setDelayTime (S + (lfo.accumulator * (-0.00075) + 0.017083333) / F);
                 if (lfo.accumulator > 1.0)
                     lfo.direction = -1;
             }
@@ -1001,13 +1001,13 @@ private:
             {
                 lfo.phase = -1.0;
                 lfo.accumulator = lfo.accumulator - S;
-                lines[0].setDelayTime((lfo.accumulator * 0.003 + 0.062083333) / F);
-                lines[1].setDelayTime((lfo.accumulator * (-0.0075) + 0.017083333) / F);
+                lines[0].setDelayTime ((lfo.accumulator * 0.003 + 0.062083333) / F);
+                lines[1].setDelayTime ((lfo.accumulator * (-0.0075) + 0.017083333) / F);
             }
             if (lfo.phase == -1.0)
             {
-                lines[3].setDelayTime((lfo.accumulator * 0.003 + 0.062083333) / F + S);
-                lines[4].setDelayTime(S + (lfo.accumulator * (-0.0075) + 0.017083333) / F);
+                lines[3].setDelayTime ((lfo.accumulator * 0.003 + 0.062083333) / F + S);
+                lines[4].setDelayTime (S + (lfo.accumulator * (-0.0075) + 0.017083333) / F);
                 if (lfo.accumulator < -1.0)
                     lfo.direction = 1;
             }
@@ -1017,32 +1017,33 @@ private:
     //==============================================================================
     // Signal stages.
 
-    InputOutputs inputNetwork(double inputLeft, double inputRight, bool classic)
+    InputOutputs inputNetwork (double inputLeft, double inputRight, bool classic)
     {
         double* wire7 = wires[7];
         wire7[0] = inputLeft;
         wire7[1] = inputRight;
-        inputCompander.process(wire7);
+        inputCompander.process (wire7);
         const double L = wire7[0];
         const double R = wire7[1];
 
         float monoInput;
         if (classic)
         {
-            const float m = static_cast<float>((L + R) / 3.0);
-            monoInput = toneFilter.process(m);
+            const float m = static_cast<float> ((L + R) / 3.0);
+            monoInput = toneFilter.process (m);
         }
         else
         {
-            monoInput = static_cast<float>((L + R) * 0.5);
+            monoInput = static_cast<float> ((L + R) * 0.5);
         }
 
-        const double bandLimited = bandLimit[1].process(bandLimit[0].process(static_cast<double>(monoInput)));
-        const double p = lines[24].tick(bandLimited);
+        const double bandLimited =
+            bandLimit[1].process (bandLimit[0].process (static_cast<double> (monoInput)));
+        const double p = lines[24].tick (bandLimited);
 
         InputOutputs out;
-        out.longTap2 = lines[32].tick(p);
-        out.longTap1 = lines[31].tick(p);
+        out.longTap2 = lines[32].tick (p);
+        out.longTap1 = lines[31].tick (p);
 
         double w = diffuserLfo.phase;
         if (w > 1.0)
@@ -1051,39 +1052,39 @@ private:
             w = -1.0;
         diffuserLfo.phase = w;
 
-        auto twin = [w](double a, double b) { return b * ((1.0 - w) * 0.5) + ((w + 1.0) * 0.5) * a; };
+        auto twin = [w] (double a, double b) { return b * ((1.0 - w) * 0.5) + ((w + 1.0) * 0.5) * a; };
 
         const double v = p + diffuserStates[0];
         const double t1 = p - diffuserStates[0];
         {
-            const double a = lines[0].tick(v);
-            const double b = lines[3].tick(v);
-            diffuserStates[0] = twin(a, b) * diffuserGains[0];
+            const double a = lines[0].tick (v);
+            const double b = lines[3].tick (v);
+            diffuserStates[0] = twin (a, b) * diffuserGains[0];
         }
         const double u2 = t1 + diffuserStates[1];
         const double t2 = t1 * 0.496 - diffuserStates[1];
         {
-            const double a = lines[1].tick(u2);
-            const double b = lines[4].tick(u2);
-            diffuserStates[1] = twin(a, b) * diffuserGains[1];
+            const double a = lines[1].tick (u2);
+            const double b = lines[4].tick (u2);
+            diffuserStates[1] = twin (a, b) * diffuserGains[1];
         }
         const double u3 = t2 + diffuserStates[2];
         double t3 = t2 * 0.496 - diffuserStates[2];
         {
-            const double a = lines[2].tick(u3);
-            const double b = lines[5].tick(u3);
-            diffuserStates[2] = twin(a, b) * diffuserGains[2];
+            const double a = lines[2].tick (u3);
+            const double b = lines[5].tick (u3);
+            diffuserStates[2] = twin (a, b) * diffuserGains[2];
         }
 
         if (!classic)
-            t3 = t3 * static_cast<double>(0.8f);
+            t3 = t3 * static_cast<double> (0.8f);
 
         out.diffuserOutput = t3;
         out.diffuserTap = v;
         return out;
     }
 
-    void tank(double diffuserOutput, bool classic)
+    void tank (double diffuserOutput, bool classic)
     {
         const double base2 = classic ? tankColumnDb[1] : tankTapDb[1][2];
         const double base3 = classic ? tankColumnDb[2] : tankTapDb[2][2];
@@ -1092,52 +1093,52 @@ private:
         wires[0][1] = tankTaps[3];
         wires[5][0] = diffuserOutput;
         wires[5][1] = tankTaps[7];
-        mixers[7].raw[1] = static_cast<float>(static_cast<double>(gainWobble7) + base2);
+        mixers[7].raw[1] = static_cast<float> (static_cast<double> (gainWobble7) + base2);
         wires[6][0] = diffuserOutput;
         wires[6][1] = tankTaps[11];
-        mixers[8].raw[1] = static_cast<float>(static_cast<double>(gainWobble8) + base3);
+        mixers[8].raw[1] = static_cast<float> (static_cast<double> (gainWobble8) + base3);
 
-        mixers[1].process(wires[0]);
-        mixers[7].process(wires[5]);
-        mixers[8].process(wires[6]);
+        mixers[1].process (wires[0]);
+        mixers[7].process (wires[5]);
+        mixers[8].process (wires[6]);
 
         const int columnWire[3] = { 0, 5, 6 };
         float negated[3];
         for (int col = 0; col < 3; ++col)
         {
-            const float x = static_cast<float>(wires[columnWire[col]][0]);
-            float y = highShelf[col].process(x);
+            const float x = static_cast<float> (wires[columnWire[col]][0]);
+            float y = highShelf[col].process (x);
             if (classic)
-                y = lowShelf[col].process(y);
+                y = lowShelf[col].process (y);
             negated[col] = -y;
         }
 
         for (int col = 0; col < 3; ++col)
         {
-            double signal = static_cast<double>(negated[col]);
+            double signal = static_cast<double> (negated[col]);
             for (int position = 0; position < 4; ++position)
             {
-                signal = lines[static_cast<size_t>(57 + 4 * col + position)].tick(signal);
+                signal = lines[static_cast<size_t> (57 + 4 * col + position)].tick (signal);
                 tankTaps[4 * col + position] = signal;
             }
         }
     }
 
-    void tapMixers(double& tapSumX, double (&columnInputs)[3])
+    void tapMixers (double& tapSumX, double (&columnInputs)[3])
     {
         const double* T = tankTaps; // T[0] is T1
-        auto run = [this](int mixer, int wire, double in0, double in1, double in2)
+        auto run = [this] (int mixer, int wire, double in0, double in1, double in2)
         {
             wires[wire][0] = in0;
             wires[wire][1] = in1;
             wires[wire][2] = in2;
-            mixers[mixer].process(wires[wire]);
+            mixers[mixer].process (wires[wire]);
             return wires[wire][0];
         };
-        tapSumX = run(2, 1, T[2], T[5], T[11]);
-        columnInputs[0] = run(3, 2, T[0], T[4], T[8]);
-        columnInputs[1] = run(4, 3, T[1], T[7], T[10]);
-        columnInputs[2] = run(5, 4, T[6], T[3], T[9]);
+        tapSumX = run (2, 1, T[2], T[5], T[11]);
+        columnInputs[0] = run (3, 2, T[0], T[4], T[8]);
+        columnInputs[1] = run (4, 3, T[1], T[7], T[10]);
+        columnInputs[2] = run (5, 4, T[6], T[3], T[9]);
     }
 
     /** Stage count: the factor when it is exactly 4, 3, 2 or 1, else the step the oversampling text names. */
@@ -1151,7 +1152,7 @@ private:
             return 2;
         if (oversamplingFactor == 1.0)
             return 1;
-        const double v = static_cast<double>(oversampling);
+        const double v = static_cast<double> (oversampling);
         if (v < 0.24)
             return 1;
         if (v < 0.49)
@@ -1161,7 +1162,7 @@ private:
         return 4;
     }
 
-    void densityCascade(const double (&columnInputs)[3], double (&cascadeOutputs)[3])
+    void densityCascade (const double (&columnInputs)[3], double (&cascadeOutputs)[3])
     {
         const int n = cascadeStageCount();
         for (int col = 0; col < 3; ++col)
@@ -1170,37 +1171,37 @@ private:
             double signal = columnInputs[col];
             for (int stage = 0; stage < n; ++stage)
             {
-                const double a = lines[static_cast<size_t>(cascadeLine(col, stage, false))].tick(signal);
-                const double b = lines[static_cast<size_t>(cascadeLine(col, stage, true))].tick(signal);
+                const double a = lines[static_cast<size_t> (cascadeLine (col, stage, false))].tick (signal);
+                const double b = lines[static_cast<size_t> (cascadeLine (col, stage, true))].tick (signal);
                 signal = b * (1.0 - w) * 0.5 + a * (1.0 + w) * 0.5;
             }
             cascadeOutputs[col] = signal;
         }
     }
 
-    WetOutputs outputNetwork(const double (&o)[3], double X, const InputOutputs& in,
-                             const double (&levelGains)[5])
+    WetOutputs outputNetwork (const double (&o)[3], double X, const InputOutputs& in,
+                              const double (&levelGains)[5])
     {
         double* wire8 = wires[8];
         wire8[0] = o[0] - X;
         wire8[1] = X + o[0];
         wire8[2] = o[2] + o[1] + in.diffuserTap + 2.0 * in.longTap2 + 2.0 * in.longTap1;
         wire8[3] = (o[1] - o[2]) + 2.0 * in.diffuserOutput;
-        outputCompander.process(wire8);
+        outputCompander.process (wire8);
         const double a = wire8[0], b = wire8[1], c = wire8[2], d = wire8[3];
 
-        const double k = static_cast<double>(0.4f);
+        const double k = static_cast<double> (0.4f);
         const double L = (a + c) * k;
         const double R = (a - c) * k;
         const double Ctr = (L + R) * 0.5;
         const double Ls = (b + d) * k;
         const double Rs = (b - d) * k;
 
-        const double delayed[5] = { lines[34].tick(L), lines[35].tick(R), lines[36].tick(Ctr),
-                                    lines[37].tick(Ls), lines[38].tick(Rs) };
+        const double delayed[5] = { lines[34].tick (L), lines[35].tick (R), lines[36].tick (Ctr),
+                                    lines[37].tick (Ls), lines[38].tick (Rs) };
         double wet[5];
         for (int ch = 0; ch < 5; ++ch)
-            wet[ch] = highCut[ch].process(delayed[ch]) * levelGains[ch] * 1.12;
+            wet[ch] = highCut[ch].process (delayed[ch]) * levelGains[ch] * 1.12;
 
         return { wet[0], wet[1], wet[2], wet[3], wet[4] };
     }
@@ -1208,7 +1209,7 @@ private:
     //==============================================================================
     // Mix and meter.
 
-    void mixIntoHost(float* const* host, int numChannels, int i, const WetOutputs& wet)
+    void mixIntoHost (float* const* host, int numChannels, int i, const WetOutputs& wet)
     {
         const float m = mix;
         const bool swap = surroundSwitch;
@@ -1217,29 +1218,29 @@ private:
         const double rearL = swap ? wet.left : wet.leftSurround;
         const double rearR = swap ? wet.right : wet.rightSurround;
 
-        auto blend = [m](float dry, double wetValue)
+        auto blend = [m] (float dry, double wetValue)
         {
             const float dryPart = (1.0f - m) * dry;
-            return static_cast<float>(static_cast<double>(dryPart) + static_cast<double>(m) * wetValue);
+            return static_cast<float> (static_cast<double> (dryPart) + static_cast<double> (m) * wetValue);
         };
 
         if (numChannels == 1)
         {
-            const double h = static_cast<double>(m) * 0.5;
+            const double h = static_cast<double> (m) * 0.5;
             const float dryPart = (1.0f - m) * host[0][i];
-            host[0][i] = static_cast<float>(static_cast<double>(dryPart) + (frontL * h + frontR * h));
+            host[0][i] = static_cast<float> (static_cast<double> (dryPart) + (frontL * h + frontR * h));
             return;
         }
 
-        host[0][i] = blend(host[0][i], frontL);
-        host[1][i] = blend(host[1][i], frontR);
+        host[0][i] = blend (host[0][i], frontL);
+        host[1][i] = blend (host[1][i], frontR);
         if (numChannels == 2)
             return;
 
-        host[2][i] = blend(host[2][i], wet.centre);
+        host[2][i] = blend (host[2][i], wet.centre);
         host[3][i] = (1.0f - m) * host[3][i];
-        host[4][i] = blend(host[4][i], rearL);
-        host[5][i] = blend(host[5][i], rearR);
+        host[4][i] = blend (host[4][i], rearL);
+        host[5][i] = blend (host[5][i], rearR);
         if (numChannels == 6)
             return;
 
@@ -1247,12 +1248,12 @@ private:
             host[ch][i] = 0.0f;
     }
 
-    void updateMeter(float blockPeak)
+    void updateMeter (float blockPeak)
     {
         if (blockPeak > meterPeak)
             meterPeak = blockPeak;
         else
-            meterPeak = static_cast<float>(static_cast<double>(meterPeak) * 0.9);
+            meterPeak = static_cast<float> (static_cast<double> (meterPeak) * 0.9);
 
         int step = 5;
         if (meterPeak < 0.0631f)
@@ -1265,7 +1266,7 @@ private:
             step = 3;
         else if (meterPeak < 2.0f)
             step = 4;
-        inputMeter = static_cast<float>(step) / 5.0f;
+        inputMeter = static_cast<float> (step) / 5.0f;
     }
 
     //==============================================================================

@@ -26,11 +26,11 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kPi = 3.14159265358979323846;
 
-std::unique_ptr<SimpleDelay> makeDelay(double sampleRate, double time)
+std::unique_ptr<SimpleDelay> makeDelay (double sampleRate, double time)
 {
     auto delay = std::make_unique<SimpleDelay>();
-    delay->setSampleRate(sampleRate);
-    delay->setDelayTime(time);
+    delay->setSampleRate (sampleRate);
+    delay->setDelayTime (time);
     return delay;
 }
 
@@ -38,22 +38,22 @@ std::unique_ptr<SimpleDelay> makeDelay(double sampleRate, double time)
 // SimpleDelay
 // ----------------------------------------------------------------------------------------------------
 
-TEST(DspSimpleDelay, StartsClearedAt44100WithOneSampleDelay)
+TEST (DspSimpleDelay, StartsClearedAt44100WithOneSampleDelay)
 {
     auto delay = std::make_unique<SimpleDelay>();
 
-    EXPECT_EQ(delay->sampleRate, 44100.0);
-    EXPECT_EQ(delay->capacity, 150000);
-    EXPECT_EQ(delay->writeIndex, 0);
-    EXPECT_EQ(delay->delaySamples, 1);
-    EXPECT_EQ(delay->readIndex, 0);
-    EXPECT_EQ(delay->time, 0.0);
-    EXPECT_EQ(delay->buffer.size(), 150000u);
+    EXPECT_EQ (delay->sampleRate, 44100.0);
+    EXPECT_EQ (delay->capacity, 150000);
+    EXPECT_EQ (delay->writeIndex, 0);
+    EXPECT_EQ (delay->delaySamples, 1);
+    EXPECT_EQ (delay->readIndex, 0);
+    EXPECT_EQ (delay->time, 0.0);
+    EXPECT_EQ (delay->buffer.size(), 150000u);
     for (double sample : delay->buffer)
-        ASSERT_EQ(sample, 0.0);
+        ASSERT_EQ (sample, 0.0);
 
-    EXPECT_EQ(delay->tick(0.5), 0.0);
-    EXPECT_EQ(delay->tick(0.25), 0.5);
+    EXPECT_EQ (delay->tick (0.5), 0.0);
+    EXPECT_EQ (delay->tick (0.25), 0.5);
 }
 
 struct DelayTimeCase
@@ -63,7 +63,7 @@ struct DelayTimeCase
     int expectedSamples;
 };
 
-TEST(DspSimpleDelay, SetDelayTimeTruncatesAndStaysWithinTheBuffer)
+TEST (DspSimpleDelay, SetDelayTimeTruncatesAndStaysWithinTheBuffer)
 {
     const DelayTimeCase cases[] = {
         { 44100.0, 0.062083333, 273 }, // 273.787 truncated
@@ -80,18 +80,18 @@ TEST(DspSimpleDelay, SetDelayTimeTruncatesAndStaysWithinTheBuffer)
     auto delay = std::make_unique<SimpleDelay>();
     for (const auto& c : cases)
     {
-        SCOPED_TRACE(testing::Message() << "rate " << c.sampleRate << ", time " << c.time);
-        delay->setSampleRate(c.sampleRate);
-        delay->setDelayTime(c.time);
-        EXPECT_EQ(delay->delaySamples, c.expectedSamples);
-        if (!std::isnan(c.time))
+        SCOPED_TRACE (testing::Message() << "rate " << c.sampleRate << ", time " << c.time);
+        delay->setSampleRate (c.sampleRate);
+        delay->setDelayTime (c.time);
+        EXPECT_EQ (delay->delaySamples, c.expectedSamples);
+        if (!std::isnan (c.time))
         {
-            EXPECT_EQ(delay->time, c.time);
+            EXPECT_EQ (delay->time, c.time);
         }
     }
 }
 
-TEST(DspSimpleDelay, TickReturnsTheInputOfDelayTicksAgoAcrossTheWrap)
+TEST (DspSimpleDelay, TickReturnsTheInputOfDelayTicksAgoAcrossTheWrap)
 {
     // Delays of 0 and 149,999 are the extremes; 273 and 149,999 also read from the end of the buffer
     // while the write index is still below the delay, and every run wraps the write index.
@@ -99,49 +99,49 @@ TEST(DspSimpleDelay, TickReturnsTheInputOfDelayTicksAgoAcrossTheWrap)
 
     for (int d : delays)
     {
-        SCOPED_TRACE(testing::Message() << "delay " << d);
+        SCOPED_TRACE (testing::Message() << "delay " << d);
         auto delay = std::make_unique<SimpleDelay>();
         delay->delaySamples = d;
 
         const int ticks = 2 * SimpleDelay::kCapacity + 17;
         for (int i = 0; i < ticks; ++i)
         {
-            const double expected = i >= d ? static_cast<double>(i - d + 1) : 0.0;
-            const double output = delay->tick(static_cast<double>(i + 1));
-            ASSERT_EQ(output, expected) << "tick " << i;
+            const double expected = i >= d ? static_cast<double> (i - d + 1) : 0.0;
+            const double output = delay->tick (static_cast<double> (i + 1));
+            ASSERT_EQ (output, expected) << "tick " << i;
 
             if (i == SimpleDelay::kCapacity - 1)
             {
-                ASSERT_EQ(delay->writeIndex, 0) << "the write index wraps from 149,999 to 0";
+                ASSERT_EQ (delay->writeIndex, 0) << "the write index wraps from 149,999 to 0";
             }
         }
     }
 }
 
-TEST(DspSimpleDelay, ReadsBeforeTheWriteIndexComeFromTheEndOfTheBuffer)
+TEST (DspSimpleDelay, ReadsBeforeTheWriteIndexComeFromTheEndOfTheBuffer)
 {
     auto delay = std::make_unique<SimpleDelay>();
     delay->delaySamples = 0;
     for (int i = 0; i < 100; ++i)
-        delay->tick(1.0 + i);
+        delay->tick (1.0 + i);
 
     delay->buffer[149900] = -7.0;
     delay->delaySamples = 200;
-    EXPECT_EQ(delay->tick(0.0), -7.0);
-    EXPECT_EQ(delay->readIndex, 149900);
-    EXPECT_EQ(delay->writeIndex, 101);
+    EXPECT_EQ (delay->tick (0.0), -7.0);
+    EXPECT_EQ (delay->readIndex, 149900);
+    EXPECT_EQ (delay->writeIndex, 101);
 }
 
-TEST(DspSimpleDelay, ChangingTheTimeKeepsThePositions)
+TEST (DspSimpleDelay, ChangingTheTimeKeepsThePositions)
 {
-    auto delay = makeDelay(44100.0, 0.0);
+    auto delay = makeDelay (44100.0, 0.0);
     for (int i = 0; i < 50; ++i)
-        delay->tick(1.0 + i);
+        delay->tick (1.0 + i);
 
-    delay->setDelayTime(10.0 * 5.0 / 44100.0 + 1.0e-9); // five samples
-    ASSERT_EQ(delay->delaySamples, 5);
-    EXPECT_EQ(delay->writeIndex, 50);
-    EXPECT_EQ(delay->tick(51.0), 46.0);
+    delay->setDelayTime (10.0 * 5.0 / 44100.0 + 1.0e-9); // five samples
+    ASSERT_EQ (delay->delaySamples, 5);
+    EXPECT_EQ (delay->writeIndex, 50);
+    EXPECT_EQ (delay->tick (51.0), 46.0);
 }
 
 struct SampleRateCase
@@ -151,7 +151,7 @@ struct SampleRateCase
     int expectedSamples;
 };
 
-TEST(DspSimpleDelay, SetSampleRateRecomputesWithoutTheBoundAndClears)
+TEST (DspSimpleDelay, SetSampleRateRecomputesWithoutTheBoundAndClears)
 {
     const SampleRateCase cases[] = {
         { 0.02, 48000.0, 96 },         { 0.02, 44100.0, 88 },
@@ -162,215 +162,215 @@ TEST(DspSimpleDelay, SetSampleRateRecomputesWithoutTheBoundAndClears)
 
     for (const auto& c : cases)
     {
-        SCOPED_TRACE(testing::Message() << "time " << c.time << ", rate " << c.sampleRate);
-        auto delay = makeDelay(44100.0, c.time);
+        SCOPED_TRACE (testing::Message() << "time " << c.time << ", rate " << c.sampleRate);
+        auto delay = makeDelay (44100.0, c.time);
         for (int i = 0; i < 1000; ++i)
-            delay->tick(1.0);
+            delay->tick (1.0);
         const int writeIndex = delay->writeIndex;
         const int readIndex = delay->readIndex;
 
-        delay->setSampleRate(c.sampleRate);
+        delay->setSampleRate (c.sampleRate);
 
-        EXPECT_EQ(delay->sampleRate, c.sampleRate);
-        EXPECT_EQ(delay->delaySamples, c.expectedSamples);
-        EXPECT_EQ(delay->writeIndex, writeIndex);
-        EXPECT_EQ(delay->readIndex, readIndex);
+        EXPECT_EQ (delay->sampleRate, c.sampleRate);
+        EXPECT_EQ (delay->delaySamples, c.expectedSamples);
+        EXPECT_EQ (delay->writeIndex, writeIndex);
+        EXPECT_EQ (delay->readIndex, readIndex);
         for (double sample : delay->buffer)
-            ASSERT_EQ(sample, 0.0);
+            ASSERT_EQ (sample, 0.0);
     }
 }
 
-TEST(DspSimpleDelay, NonFiniteTimesGiveADelayInsideTheBufferAfterSetSampleRate)
+TEST (DspSimpleDelay, NonFiniteTimesGiveADelayInsideTheBufferAfterSetSampleRate)
 {
     auto delay = std::make_unique<SimpleDelay>();
 
     delay->time = kNaN;
-    delay->setSampleRate(48000.0);
-    EXPECT_EQ(delay->delaySamples, 0);
+    delay->setSampleRate (48000.0);
+    EXPECT_EQ (delay->delaySamples, 0);
 
     delay->time = kInf;
-    delay->setSampleRate(48000.0);
-    EXPECT_EQ(delay->delaySamples, 149999);
+    delay->setSampleRate (48000.0);
+    EXPECT_EQ (delay->delaySamples, 149999);
 
     delay->time = -kInf;
-    delay->setSampleRate(48000.0);
-    EXPECT_EQ(delay->delaySamples, 0);
+    delay->setSampleRate (48000.0);
+    EXPECT_EQ (delay->delaySamples, 0);
 }
 
-TEST(DspSimpleDelay, FirstTicksAfterSetSampleRateReturnSilence)
+TEST (DspSimpleDelay, FirstTicksAfterSetSampleRateReturnSilence)
 {
-    auto delay = makeDelay(44100.0, 0.02);
+    auto delay = makeDelay (44100.0, 0.02);
     for (int i = 0; i < 500; ++i)
-        delay->tick(0.75);
+        delay->tick (0.75);
 
-    delay->setSampleRate(48000.0);
-    ASSERT_EQ(delay->delaySamples, 96);
+    delay->setSampleRate (48000.0);
+    ASSERT_EQ (delay->delaySamples, 96);
 
     for (int i = 0; i < 96; ++i)
-        ASSERT_EQ(delay->tick(1.0 + i), 0.0) << "tick " << i;
-    EXPECT_EQ(delay->tick(0.0), 1.0);
+        ASSERT_EQ (delay->tick (1.0 + i), 0.0) << "tick " << i;
+    EXPECT_EQ (delay->tick (0.0), 1.0);
 }
 
-TEST(DspSimpleDelay, UnboundedDelayAfterSetSampleRateStillReadsInsideTheBuffer)
+TEST (DspSimpleDelay, UnboundedDelayAfterSetSampleRateStillReadsInsideTheBuffer)
 {
     // 150,000 samples: the read falls back on capacity - delay + write index, the slot just written.
     {
-        auto delay = makeDelay(44100.0, 7.8125);
-        delay->setSampleRate(192000.0);
-        ASSERT_EQ(delay->delaySamples, 150000);
+        auto delay = makeDelay (44100.0, 7.8125);
+        delay->setSampleRate (192000.0);
+        ASSERT_EQ (delay->delaySamples, 150000);
         for (int i = 0; i < 1000; ++i)
-            ASSERT_EQ(delay->tick(1.0 + i), 1.0 + i);
+            ASSERT_EQ (delay->tick (1.0 + i), 1.0 + i);
     }
 
     // 192,000 samples: slot write index - 42,000, or slot 0 while that is negative.
     {
-        auto delay = makeDelay(44100.0, 10.0);
-        delay->setSampleRate(192000.0);
-        ASSERT_EQ(delay->delaySamples, 192000);
+        auto delay = makeDelay (44100.0, 10.0);
+        delay->setSampleRate (192000.0);
+        ASSERT_EQ (delay->delaySamples, 192000);
         for (int i = 0; i < 50000; ++i)
         {
-            const double expected = i < 42000 ? 1.0 : static_cast<double>(i - 42000 + 1);
-            ASSERT_EQ(delay->tick(1.0 + i), expected) << "tick " << i;
-            ASSERT_GE(delay->readIndex, 0);
-            ASSERT_LT(delay->readIndex, delay->capacity);
+            const double expected = i < 42000 ? 1.0 : static_cast<double> (i - 42000 + 1);
+            ASSERT_EQ (delay->tick (1.0 + i), expected) << "tick " << i;
+            ASSERT_GE (delay->readIndex, 0);
+            ASSERT_LT (delay->readIndex, delay->capacity);
         }
     }
 }
 
-TEST(DspSimpleDelay, ArbitraryTimesAndRatesNeverLeaveTheBuffer)
+TEST (DspSimpleDelay, ArbitraryTimesAndRatesNeverLeaveTheBuffer)
 {
-    std::mt19937 random(1234);
-    std::uniform_real_distribution<double> anyTime(-50.0, 200.0);
+    std::mt19937 random (1234);
+    std::uniform_real_distribution<double> anyTime (-50.0, 200.0);
     const double specialTimes[] = { kNaN, kInf, -kInf, 1.0e300, -1.0e300, 0.0, -0.0 };
     const double rates[] = { 8000.0, 44100.0, 192000.0, 384000.0, 1.0e9, -44100.0, 0.0 };
 
     auto delay = std::make_unique<SimpleDelay>();
     for (int round = 0; round < 400; ++round)
     {
-        const double time = round % 5 == 0 ? specialTimes[(round / 5) % 7] : anyTime(random);
+        const double time = round % 5 == 0 ? specialTimes[(round / 5) % 7] : anyTime (random);
         if (round % 3 == 0)
         {
             delay->time = time;
-            delay->setSampleRate(rates[round % 7]);
+            delay->setSampleRate (rates[round % 7]);
         }
         else
         {
-            delay->setDelayTime(time);
+            delay->setDelayTime (time);
         }
 
-        ASSERT_GE(delay->delaySamples, 0);
+        ASSERT_GE (delay->delaySamples, 0);
         for (int i = 0; i < 997; ++i)
         {
-            delay->tick(1.0);
-            ASSERT_GE(delay->readIndex, 0);
-            ASSERT_LT(delay->readIndex, delay->capacity);
-            ASSERT_GE(delay->writeIndex, 0);
-            ASSERT_LT(delay->writeIndex, delay->capacity);
+            delay->tick (1.0);
+            ASSERT_GE (delay->readIndex, 0);
+            ASSERT_LT (delay->readIndex, delay->capacity);
+            ASSERT_GE (delay->writeIndex, 0);
+            ASSERT_LT (delay->writeIndex, delay->capacity);
         }
     }
 }
 
-TEST(DspSimpleDelay, ClearZeroesTheBufferOnly)
+TEST (DspSimpleDelay, ClearZeroesTheBufferOnly)
 {
-    auto delay = makeDelay(48000.0, 0.02);
+    auto delay = makeDelay (48000.0, 0.02);
     for (int i = 0; i < 300; ++i)
-        delay->tick(0.5);
+        delay->tick (0.5);
     const int writeIndex = delay->writeIndex;
     const int readIndex = delay->readIndex;
 
     delay->clear();
 
     for (double sample : delay->buffer)
-        ASSERT_EQ(sample, 0.0);
-    EXPECT_EQ(delay->writeIndex, writeIndex);
-    EXPECT_EQ(delay->readIndex, readIndex);
-    EXPECT_EQ(delay->delaySamples, 96);
-    EXPECT_EQ(delay->time, 0.02);
-    EXPECT_EQ(delay->sampleRate, 48000.0);
+        ASSERT_EQ (sample, 0.0);
+    EXPECT_EQ (delay->writeIndex, writeIndex);
+    EXPECT_EQ (delay->readIndex, readIndex);
+    EXPECT_EQ (delay->delaySamples, 96);
+    EXPECT_EQ (delay->time, 0.02);
+    EXPECT_EQ (delay->sampleRate, 48000.0);
 }
 
 // ----------------------------------------------------------------------------------------------------
 // Allpass (built and kept, never run)
 // ----------------------------------------------------------------------------------------------------
 
-TEST(DspAllpass, HoldsItsConstructionValuesAndRoundsItsDelay)
+TEST (DspAllpass, HoldsItsConstructionValuesAndRoundsItsDelay)
 {
-    Allpass allpass(0.15, 0.633f);
+    Allpass allpass (0.15, 0.633f);
 
-    EXPECT_EQ(allpass.coefficient, 0.15);
-    EXPECT_EQ(allpass.sampleRate, 0.0);
-    EXPECT_TRUE(allpass.buffer != nullptr);
-    EXPECT_EQ(allpass.capacity, 15000);
-    EXPECT_EQ(allpass.writeIndex, 0);
-    EXPECT_EQ(allpass.delaySamples, 1);
-    EXPECT_EQ(allpass.readIndex, 1);
-    EXPECT_EQ(allpass.gain, static_cast<double>(0.633f));
-    EXPECT_NEAR(allpass.gain, 0.633000016212, 1.0e-12);
+    EXPECT_EQ (allpass.coefficient, 0.15);
+    EXPECT_EQ (allpass.sampleRate, 0.0);
+    EXPECT_TRUE (allpass.buffer != nullptr);
+    EXPECT_EQ (allpass.capacity, 15000);
+    EXPECT_EQ (allpass.writeIndex, 0);
+    EXPECT_EQ (allpass.delaySamples, 1);
+    EXPECT_EQ (allpass.readIndex, 1);
+    EXPECT_EQ (allpass.gain, static_cast<double> (0.633f));
+    EXPECT_NEAR (allpass.gain, 0.633000016212, 1.0e-12);
 
-    allpass.setDelayTime(0.017083333); // at sample rate 0
-    EXPECT_EQ(allpass.time, 0.017083333);
-    EXPECT_EQ(allpass.delaySamples, 0);
+    allpass.setDelayTime (0.017083333); // at sample rate 0
+    EXPECT_EQ (allpass.time, 0.017083333);
+    EXPECT_EQ (allpass.delaySamples, 0);
 
     allpass.sampleRate = 44100.0;
-    allpass.setDelayTime(0.017083333); // 75.337 + 0.5
-    EXPECT_EQ(allpass.delaySamples, 75);
-    allpass.setDelayTime(0.0172); // 75.852 + 0.5
-    EXPECT_EQ(allpass.delaySamples, 76);
+    allpass.setDelayTime (0.017083333); // 75.337 + 0.5
+    EXPECT_EQ (allpass.delaySamples, 75);
+    allpass.setDelayTime (0.0172); // 75.852 + 0.5
+    EXPECT_EQ (allpass.delaySamples, 76);
 }
 
 // ----------------------------------------------------------------------------------------------------
 // Lowpass (4th-order Linkwitz-Riley)
 // ----------------------------------------------------------------------------------------------------
 
-double lowpassMagnitude(const Lowpass& f, double frequency)
+double lowpassMagnitude (const Lowpass& f, double frequency)
 {
-    const std::complex<double> z1 = std::polar(1.0, -2.0 * kPi * frequency / f.sampleRate);
+    const std::complex<double> z1 = std::polar (1.0, -2.0 * kPi * frequency / f.sampleRate);
     const auto z2 = z1 * z1, z3 = z2 * z1, z4 = z3 * z1;
     const auto numerator = f.a0 + f.a1 * z1 + f.a2 * z2 + f.a3 * z3 + f.a4 * z4;
     const auto denominator = 1.0 + f.b1 * z1 + f.b2 * z2 + f.b3 * z3 + f.b4 * z4;
-    return std::abs(numerator / denominator);
+    return std::abs (numerator / denominator);
 }
 
-double toDb(double gain)
+double toDb (double gain)
 {
-    return 20.0 * std::log10(gain);
+    return 20.0 * std::log10 (gain);
 }
 
-TEST(DspLowpass, StartsAtHalfCutoffWithCoefficientsAndNoHistory)
+TEST (DspLowpass, StartsAtHalfCutoffWithCoefficientsAndNoHistory)
 {
     Lowpass f;
-    EXPECT_EQ(f.cutoff, 0.5);
-    EXPECT_EQ(f.sampleRate, 44100.0);
-    EXPECT_NEAR(lowpassMagnitude(f, 0.0), 1.0, 1.0e-12);
-    EXPECT_EQ(f.a3, f.a1);
-    EXPECT_EQ(f.a4, f.a0);
-    EXPECT_EQ(f.xm1, 0.0);
-    EXPECT_EQ(f.ym4, 0.0);
+    EXPECT_EQ (f.cutoff, 0.5);
+    EXPECT_EQ (f.sampleRate, 44100.0);
+    EXPECT_NEAR (lowpassMagnitude (f, 0.0), 1.0, 1.0e-12);
+    EXPECT_EQ (f.a3, f.a1);
+    EXPECT_EQ (f.a4, f.a0);
+    EXPECT_EQ (f.xm1, 0.0);
+    EXPECT_EQ (f.ym4, 0.0);
 }
 
-TEST(DspLowpass, PassesDcAtUnityAndIsSixDbDownAtItsCutoff)
+TEST (DspLowpass, PassesDcAtUnityAndIsSixDbDownAtItsCutoff)
 {
     // 10.5 kHz at 44.1 kHz repeats exactly every 21 samples (five cycles).
     Lowpass f;
-    f.setCutoff(0.5);
+    f.setCutoff (0.5);
 
     for (int i = 0; i < 4000; ++i)
-        f.processSample(1.0);
-    EXPECT_NEAR(f.processSample(1.0), 1.0, 1.0e-12);
+        f.processSample (1.0);
+    EXPECT_NEAR (f.processSample (1.0), 1.0, 1.0e-12);
 
     f.clear();
     double inputPower = 0.0, outputPower = 0.0;
     for (int i = 0; i < 21 * 2000; ++i)
     {
-        const double x = std::sin(2.0 * kPi * 5.0 * (i % 21) / 21.0 + 0.3);
-        const double y = f.processSample(x);
+        const double x = std::sin (2.0 * kPi * 5.0 * (i % 21) / 21.0 + 0.3);
+        const double y = f.processSample (x);
         if (i >= 21 * 1000)
         {
             inputPower += x * x;
             outputPower += y * y;
         }
     }
-    EXPECT_NEAR(10.0 * std::log10(outputPower / inputPower), -6.0206, 0.005);
+    EXPECT_NEAR (10.0 * std::log10 (outputPower / inputPower), -6.0206, 0.005);
 }
 
 struct LowpassDesignCase
@@ -379,38 +379,38 @@ struct LowpassDesignCase
     double sampleRate;
 };
 
-TEST(DspLowpass, ResponseIsUnityAtDcAndMinusSixDbAtTheCutoffFrequency)
+TEST (DspLowpass, ResponseIsUnityAtDcAndMinusSixDbAtTheCutoffFrequency)
 {
     const LowpassDesignCase cases[] = {
         { 0.5, 44100.0 },
-        { static_cast<double>(13.0f / 21.0f), 44100.0 },
-        { static_cast<double>(11.0f / 21.0f), 48000.0 },
-        { static_cast<double>(5.0f / 21.0f), 48000.0 },
-        { static_cast<double>(13.0f / 21.0f), 96000.0 },
+        { static_cast<double> (13.0f / 21.0f), 44100.0 },
+        { static_cast<double> (11.0f / 21.0f), 48000.0 },
+        { static_cast<double> (5.0f / 21.0f), 48000.0 },
+        { static_cast<double> (13.0f / 21.0f), 96000.0 },
         { 0.5, 192000.0 },
     };
 
     for (const auto& c : cases)
     {
-        SCOPED_TRACE(testing::Message() << "cutoff " << c.cutoff << ", rate " << c.sampleRate);
+        SCOPED_TRACE (testing::Message() << "cutoff " << c.cutoff << ", rate " << c.sampleRate);
         Lowpass f;
-        f.setSampleRate(c.sampleRate);
-        f.setCutoff(c.cutoff);
-        EXPECT_NEAR(lowpassMagnitude(f, 0.0), 1.0, 1.0e-9);
-        EXPECT_NEAR(toDb(lowpassMagnitude(f, c.cutoff * 21000.0)), -6.0206, 0.005);
-        EXPECT_LT(toDb(lowpassMagnitude(f, c.cutoff * 21000.0 * 1.5)), -12.0);
+        f.setSampleRate (c.sampleRate);
+        f.setCutoff (c.cutoff);
+        EXPECT_NEAR (lowpassMagnitude (f, 0.0), 1.0, 1.0e-9);
+        EXPECT_NEAR (toDb (lowpassMagnitude (f, c.cutoff * 21000.0)), -6.0206, 0.005);
+        EXPECT_LT (toDb (lowpassMagnitude (f, c.cutoff * 21000.0 * 1.5)), -12.0);
     }
 }
 
 // The design exactly as the filter is meant to compute it, without any limit.
-void plainLinkwitzRileyDesign(double cutoff, double sampleRate, double (&b)[5], double (&a)[5])
+void plainLinkwitzRileyDesign (double cutoff, double sampleRate, double (&b)[5], double (&a)[5])
 {
     const double fc = cutoff * 21000.0;
     const double wc = 6.2831853 * fc;
     const double wc2 = wc * wc;
     const double wc3 = wc * wc2;
     const double wc4 = wc2 * wc2;
-    const double k = wc / std::tan(3.14159265 * fc / sampleRate);
+    const double k = wc / std::tan (3.14159265 * fc / sampleRate);
     const double k2 = k * k;
     const double k3 = k * k2;
     const double k4 = k2 * k2;
@@ -428,40 +428,40 @@ void plainLinkwitzRileyDesign(double cutoff, double sampleRate, double (&b)[5], 
     a[4] = a[0];
 }
 
-TEST(DspLowpass, CoefficientsAreThePlainDesignWheneverTheCutoffIsBelowNyquist)
+TEST (DspLowpass, CoefficientsAreThePlainDesignWheneverTheCutoffIsBelowNyquist)
 {
     const LowpassDesignCase cases[] = {
-        { static_cast<double>(13.0f / 21.0f), 26001.0 },  { static_cast<double>(13.0f / 21.0f), 44100.0 },
-        { static_cast<double>(5.0f / 21.0f), 44100.0 },   { 0.5, 44100.0 },
-        { static_cast<double>(9.0f / 21.0f), 48000.0 },   { static_cast<double>(13.0f / 21.0f), 88200.0 },
-        { static_cast<double>(13.0f / 21.0f), 192000.0 },
+        { static_cast<double> (13.0f / 21.0f), 26001.0 },  { static_cast<double> (13.0f / 21.0f), 44100.0 },
+        { static_cast<double> (5.0f / 21.0f), 44100.0 },   { 0.5, 44100.0 },
+        { static_cast<double> (9.0f / 21.0f), 48000.0 },   { static_cast<double> (13.0f / 21.0f), 88200.0 },
+        { static_cast<double> (13.0f / 21.0f), 192000.0 },
     };
 
     for (const auto& c : cases)
     {
-        SCOPED_TRACE(testing::Message() << "cutoff " << c.cutoff << ", rate " << c.sampleRate);
+        SCOPED_TRACE (testing::Message() << "cutoff " << c.cutoff << ", rate " << c.sampleRate);
         Lowpass f;
-        f.setCutoff(c.cutoff);
-        f.setSampleRate(c.sampleRate);
+        f.setCutoff (c.cutoff);
+        f.setSampleRate (c.sampleRate);
 
         double b[5], a[5];
-        plainLinkwitzRileyDesign(c.cutoff, c.sampleRate, b, a);
-        EXPECT_EQ(f.b1, b[1]);
-        EXPECT_EQ(f.b2, b[2]);
-        EXPECT_EQ(f.b3, b[3]);
-        EXPECT_EQ(f.b4, b[4]);
-        EXPECT_EQ(f.a0, a[0]);
-        EXPECT_EQ(f.a1, a[1]);
-        EXPECT_EQ(f.a2, a[2]);
-        EXPECT_EQ(f.a3, a[3]);
-        EXPECT_EQ(f.a4, a[4]);
+        plainLinkwitzRileyDesign (c.cutoff, c.sampleRate, b, a);
+        EXPECT_EQ (f.b1, b[1]);
+        EXPECT_EQ (f.b2, b[2]);
+        EXPECT_EQ (f.b3, b[3]);
+        EXPECT_EQ (f.b4, b[4]);
+        EXPECT_EQ (f.a0, a[0]);
+        EXPECT_EQ (f.a1, a[1]);
+        EXPECT_EQ (f.a2, a[2]);
+        EXPECT_EQ (f.a3, a[3]);
+        EXPECT_EQ (f.a4, a[4]);
     }
 }
 
-TEST(DspLowpass, StaysStableAndFiniteWhenTheCutoffReachesNyquist)
+TEST (DspLowpass, StaysStableAndFiniteWhenTheCutoffReachesNyquist)
 {
     const double rates[] = { 8000.0, 11025.0, 16000.0, 22050.0, 24000.0, 25999.0, 26000.0 };
-    const double cutoffs[] = { static_cast<double>(13.0f / 21.0f), 0.5, static_cast<double>(5.0f / 21.0f) };
+    const double cutoffs[] = { static_cast<double> (13.0f / 21.0f), 0.5, static_cast<double> (5.0f / 21.0f) };
 
     for (double rate : rates)
     {
@@ -470,63 +470,63 @@ TEST(DspLowpass, StaysStableAndFiniteWhenTheCutoffReachesNyquist)
             if (cutoff * 21000.0 < rate * 0.5)
                 continue;
 
-            SCOPED_TRACE(testing::Message() << "cutoff " << cutoff << ", rate " << rate);
+            SCOPED_TRACE (testing::Message() << "cutoff " << cutoff << ", rate " << rate);
             Lowpass f;
-            f.setCutoff(cutoff);
-            f.setSampleRate(rate);
+            f.setCutoff (cutoff);
+            f.setSampleRate (rate);
 
             // Impulse response: finite, and decayed to nothing after one second.
-            double y = f.processSample(1.0);
-            for (int i = 0; i < static_cast<int>(rate); ++i)
+            double y = f.processSample (1.0);
+            for (int i = 0; i < static_cast<int> (rate); ++i)
             {
-                y = f.processSample(0.0);
-                ASSERT_TRUE(std::isfinite(y)) << "sample " << i;
+                y = f.processSample (0.0);
+                ASSERT_TRUE (std::isfinite (y)) << "sample " << i;
             }
-            EXPECT_LT(std::abs(y), 1.0e-12);
+            EXPECT_LT (std::abs (y), 1.0e-12);
 
             // Still a low-pass: unity at DC, nothing at Nyquist.
-            EXPECT_NEAR(lowpassMagnitude(f, 0.0), 1.0, 1.0e-9);
-            EXPECT_LT(lowpassMagnitude(f, rate * 0.5), 1.0e-6);
+            EXPECT_NEAR (lowpassMagnitude (f, 0.0), 1.0, 1.0e-9);
+            EXPECT_LT (lowpassMagnitude (f, rate * 0.5), 1.0e-6);
 
             f.clear();
-            for (int i = 0; i < static_cast<int>(rate); ++i)
-                y = f.processSample(1.0);
-            EXPECT_NEAR(y, 1.0, 1.0e-9);
+            for (int i = 0; i < static_cast<int> (rate); ++i)
+                y = f.processSample (1.0);
+            EXPECT_NEAR (y, 1.0, 1.0e-9);
         }
     }
 }
 
-TEST(DspLowpass, RetuningKeepsHistoryAndClearResetsIt)
+TEST (DspLowpass, RetuningKeepsHistoryAndClearResetsIt)
 {
     Lowpass f;
     for (int i = 0; i < 10; ++i)
-        f.processSample(0.5);
+        f.processSample (0.5);
     const double xm1 = f.xm1, ym1 = f.ym1;
 
-    f.setCutoff(static_cast<double>(13.0f / 21.0f));
-    f.setSampleRate(48000.0);
-    EXPECT_EQ(f.cutoff, static_cast<double>(13.0f / 21.0f));
-    EXPECT_EQ(f.sampleRate, 48000.0);
-    EXPECT_EQ(f.xm1, xm1);
-    EXPECT_EQ(f.ym1, ym1);
+    f.setCutoff (static_cast<double> (13.0f / 21.0f));
+    f.setSampleRate (48000.0);
+    EXPECT_EQ (f.cutoff, static_cast<double> (13.0f / 21.0f));
+    EXPECT_EQ (f.sampleRate, 48000.0);
+    EXPECT_EQ (f.xm1, xm1);
+    EXPECT_EQ (f.ym1, ym1);
 
     f.clear();
-    EXPECT_EQ(f.xm1, 0.0);
-    EXPECT_EQ(f.xm2, 0.0);
-    EXPECT_EQ(f.xm3, 0.0);
-    EXPECT_EQ(f.xm4, 0.0);
-    EXPECT_EQ(f.ym1, 0.0);
-    EXPECT_EQ(f.ym2, 0.0);
-    EXPECT_EQ(f.ym3, 0.0);
-    EXPECT_EQ(f.ym4, 0.0);
-    EXPECT_EQ(f.processSample(0.0), 0.0);
+    EXPECT_EQ (f.xm1, 0.0);
+    EXPECT_EQ (f.xm2, 0.0);
+    EXPECT_EQ (f.xm3, 0.0);
+    EXPECT_EQ (f.xm4, 0.0);
+    EXPECT_EQ (f.ym1, 0.0);
+    EXPECT_EQ (f.ym2, 0.0);
+    EXPECT_EQ (f.ym3, 0.0);
+    EXPECT_EQ (f.ym4, 0.0);
+    EXPECT_EQ (f.processSample (0.0), 0.0);
 }
 
 // ----------------------------------------------------------------------------------------------------
 // Lowpass4 and its coefficient sets
 // ----------------------------------------------------------------------------------------------------
 
-bool holdsSet(const Lowpass4& f, const BandLimitSet& set)
+bool holdsSet (const Lowpass4& f, const BandLimitSet& set)
 {
     return f.gain == set.gain && f.c == set.c;
 }
@@ -538,7 +538,7 @@ struct DcGainCase
     double expectedDcGain;
 };
 
-TEST(DspLowpass4, DcGainOfEachCoefficientSet)
+TEST (DspLowpass4, DcGainOfEachCoefficientSet)
 {
     const DcGainCase cases[] = {
         { "default", 0.0, 1.000 },       { "44.1 kHz", 44100.0, 0.8378 }, { "48 kHz", 48000.0, 0.8374 },
@@ -547,11 +547,11 @@ TEST(DspLowpass4, DcGainOfEachCoefficientSet)
 
     for (const auto& c : cases)
     {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE (c.name);
         Lowpass4 f;
         f.reset();
         if (c.sampleRate > 0.0)
-            f.setSampleRate(c.sampleRate);
+            f.setSampleRate (c.sampleRate);
 
         double sum = 0.0;
         for (double coefficient : f.c)
@@ -561,11 +561,11 @@ TEST(DspLowpass4, DcGainOfEachCoefficientSet)
         double y = 0.0;
         for (int i = 0; i < 20000; ++i)
         {
-            y = f.processSample(1.0);
-            ASSERT_TRUE(std::isfinite(y));
+            y = f.processSample (1.0);
+            ASSERT_TRUE (std::isfinite (y));
         }
-        EXPECT_NEAR(y, designDcGain, 1.0e-9 * designDcGain);
-        EXPECT_NEAR(y, c.expectedDcGain, 5.0e-5);
+        EXPECT_NEAR (y, designDcGain, 1.0e-9 * designDcGain);
+        EXPECT_NEAR (y, c.expectedDcGain, 5.0e-5);
     }
 }
 
@@ -575,7 +575,7 @@ struct BandCase
     int expectedSet; // index into bandLimitSets, or -1 for "keeps the current set"
 };
 
-TEST(DspLowpass4, SetSampleRateLoadsTheSetOfTheRateBandOnly)
+TEST (DspLowpass4, SetSampleRateLoadsTheSetOfTheRateBandOnly)
 {
     const BandCase cases[] = {
         { 44100.0, 0 },  { 42001.0, 0 },  { 44999.0, 0 },  { 48000.0, 1 },  { 47001.0, 1 },
@@ -587,42 +587,42 @@ TEST(DspLowpass4, SetSampleRateLoadsTheSetOfTheRateBandOnly)
 
     for (const auto& c : cases)
     {
-        SCOPED_TRACE(testing::Message() << "rate " << c.rate);
+        SCOPED_TRACE (testing::Message() << "rate " << c.rate);
         Lowpass4 f;
-        EXPECT_TRUE(holdsSet(f, defaultBandLimitSet));
-        f.setSampleRate(c.rate);
+        EXPECT_TRUE (holdsSet (f, defaultBandLimitSet));
+        f.setSampleRate (c.rate);
 
         const BandLimitSet& expected = c.expectedSet < 0 ? defaultBandLimitSet : bandLimitSets[c.expectedSet];
-        EXPECT_TRUE(holdsSet(f, expected));
-        EXPECT_EQ(findBandLimitSet(c.rate), c.expectedSet < 0 ? nullptr : &bandLimitSets[c.expectedSet]);
+        EXPECT_TRUE (holdsSet (f, expected));
+        EXPECT_EQ (findBandLimitSet (c.rate), c.expectedSet < 0 ? nullptr : &bandLimitSets[c.expectedSet]);
     }
 
     // A rate in no band keeps the set of the last banded rate.
     Lowpass4 f;
-    f.setSampleRate(48000.0);
-    f.setSampleRate(50000.0);
-    EXPECT_TRUE(holdsSet(f, bandLimitSets[1]));
+    f.setSampleRate (48000.0);
+    f.setSampleRate (50000.0);
+    EXPECT_TRUE (holdsSet (f, bandLimitSets[1]));
 }
 
-TEST(DspLowpass4, SetSampleRateKeepsHistoryAndResetRestoresTheDefaultSet)
+TEST (DspLowpass4, SetSampleRateKeepsHistoryAndResetRestoresTheDefaultSet)
 {
     Lowpass4 f;
     for (int i = 0; i < 20; ++i)
-        f.processSample(0.1 * i);
+        f.processSample (0.1 * i);
     const auto x = f.x;
     const auto y = f.y;
 
-    f.setSampleRate(96000.0);
-    EXPECT_TRUE(holdsSet(f, bandLimitSets[3]));
-    EXPECT_EQ(f.x, x);
-    EXPECT_EQ(f.y, y);
+    f.setSampleRate (96000.0);
+    EXPECT_TRUE (holdsSet (f, bandLimitSets[3]));
+    EXPECT_EQ (f.x, x);
+    EXPECT_EQ (f.y, y);
 
     f.reset();
-    EXPECT_TRUE(holdsSet(f, defaultBandLimitSet));
+    EXPECT_TRUE (holdsSet (f, defaultBandLimitSet));
     for (int i = 0; i < 9; ++i)
     {
-        EXPECT_EQ(f.x[i], 0.0);
-        EXPECT_EQ(f.y[i], 0.0);
+        EXPECT_EQ (f.x[i], 0.0);
+        EXPECT_EQ (f.y[i], 0.0);
     }
 }
 
@@ -633,13 +633,13 @@ struct ReferenceLowpass4
     double x0 = 0, x1 = 0, x2 = 0, x3 = 0, x4 = 0, x5 = 0, x6 = 0, x7 = 0, x8 = 0;
     double y0 = 0, y1 = 0, y2 = 0, y3 = 0, y4 = 0, y5 = 0, y6 = 0, y7 = 0, y8 = 0;
 
-    explicit ReferenceLowpass4(const BandLimitSet& s)
-        : gain(s.gain), c0(s.c[0]), c1(s.c[1]), c2(s.c[2]), c3(s.c[3]), c4(s.c[4]), c5(s.c[5]), c6(s.c[6]),
-          c7(s.c[7])
+    explicit ReferenceLowpass4 (const BandLimitSet& s)
+        : gain (s.gain), c0 (s.c[0]), c1 (s.c[1]), c2 (s.c[2]), c3 (s.c[3]), c4 (s.c[4]), c5 (s.c[5]),
+          c6 (s.c[6]), c7 (s.c[7])
     {
     }
 
-    double step(double input)
+    double step (double input)
     {
         x0 = x1, x1 = x2, x2 = x3, x3 = x4, x4 = x5, x5 = x6, x6 = x7, x7 = x8;
         x8 = input / gain;
@@ -663,26 +663,26 @@ struct ReferenceLowpass4
     }
 };
 
-TEST(DspLowpass4, RecursionMatchesTheWrittenOrderBitForBit)
+TEST (DspLowpass4, RecursionMatchesTheWrittenOrderBitForBit)
 {
     const double rates[] = { 0.0, 44100.0, 48000.0, 88200.0, 96000.0 };
 
     for (double rate : rates)
     {
-        SCOPED_TRACE(testing::Message() << "rate " << rate);
+        SCOPED_TRACE (testing::Message() << "rate " << rate);
         Lowpass4 f;
-        f.setSampleRate(rate);
-        ReferenceLowpass4 reference(BandLimitSet{ f.gain, f.c });
+        f.setSampleRate (rate);
+        ReferenceLowpass4 reference (BandLimitSet{ f.gain, f.c });
 
-        std::mt19937 random(static_cast<unsigned>(rate) + 7u);
-        std::uniform_real_distribution<double> signal(-1.0, 1.0);
+        std::mt19937 random (static_cast<unsigned> (rate) + 7u);
+        std::uniform_real_distribution<double> signal (-1.0, 1.0);
         for (int i = 0; i < 5000; ++i)
         {
-            const double input = signal(random);
-            ASSERT_EQ(f.processSample(input), reference.step(input)) << "sample " << i;
+            const double input = signal (random);
+            ASSERT_EQ (f.processSample (input), reference.step (input)) << "sample " << i;
         }
-        EXPECT_EQ(f.y[8], reference.y8);
-        EXPECT_EQ(f.x[0], reference.x0);
+        EXPECT_EQ (f.y[8], reference.y8);
+        EXPECT_EQ (f.x[0], reference.x0);
     }
 }
 
@@ -698,15 +698,15 @@ struct MixerGainCase
     float expectedGain;
 };
 
-TEST(DspMixer, GainOfEachInputInDecibelAndBipolarModes)
+TEST (DspMixer, GainOfEachInputInDecibelAndBipolarModes)
 {
     const MixerGainCase cases[] = {
         // decibel mapping
         { 0.0f, 0.0f, 1.0f, 1.0f }, // 0 dB passes the input
         { 0.0f, 0.0f, 0.0f, 0.0f }, // raw gain 0 silences it
-        { 0.0f, -6.0f, 1.0f, std::pow(10.0f, -6.0f * 0.05f) },
+        { 0.0f, -6.0f, 1.0f, std::pow (10.0f, -6.0f * 0.05f) },
         { 0.0f, 20.0f, 1.0f, 10.0f },
-        { 0.0f, -2.360411418f, 1.0f, std::pow(10.0f, -2.360411418f * 0.05f) },
+        { 0.0f, -2.360411418f, 1.0f, std::pow (10.0f, -2.360411418f * 0.05f) },
         { 0.0f, 0.76204294f, 0.0f, 0.76204294f },
         { 0.0f, -1.0f, 0.0f, -1.0f },
         { 0.5f, 0.3f, 0.0f, 0.3f }, // mode 0.5 is still the decibel mapping
@@ -723,8 +723,8 @@ TEST(DspMixer, GainOfEachInputInDecibelAndBipolarModes)
     {
         for (int input = 0; input < 3; ++input)
         {
-            SCOPED_TRACE(testing::Message() << "mode " << c.mode << ", raw " << c.raw << ", flag " << c.flag
-                                            << ", input " << input);
+            SCOPED_TRACE (testing::Message() << "mode " << c.mode << ", raw " << c.raw << ", flag " << c.flag
+                                             << ", input " << input);
             Mixer mixer;
             mixer.mode = c.mode;
             float* raws[] = { &mixer.raw0, &mixer.raw1, &mixer.raw2 };
@@ -732,20 +732,20 @@ TEST(DspMixer, GainOfEachInputInDecibelAndBipolarModes)
             *raws[input] = c.raw;
             *flags[input] = c.flag;
 
-            WireBuffer wire(3, 1);
+            WireBuffer wire (3, 1);
             wire.clear();
-            wire.setSample(input, 0, 0.8);
+            wire.setSample (input, 0, 0.8);
 
-            mixer.process(wire);
+            mixer.process (wire);
 
             const float gains[] = { mixer.g0, mixer.g1, mixer.g2 };
-            EXPECT_EQ(gains[input], c.expectedGain);
-            EXPECT_EQ(wire.getSample(0, 0), static_cast<double>(c.expectedGain) * 0.8);
+            EXPECT_EQ (gains[input], c.expectedGain);
+            EXPECT_EQ (wire.getSample (0, 0), static_cast<double> (c.expectedGain) * 0.8);
         }
     }
 }
 
-TEST(DspMixer, SumsTheThreeChannelsIntoChannelZeroInPlace)
+TEST (DspMixer, SumsTheThreeChannelsIntoChannelZeroInPlace)
 {
     Mixer mixer;
     mixer.mode = 0.0f;
@@ -754,82 +754,82 @@ TEST(DspMixer, SumsTheThreeChannelsIntoChannelZeroInPlace)
     mixer.flag1 = 1.0f;
     mixer.raw2 = 0.37f;
 
-    WireBuffer wire(6, 1);
+    WireBuffer wire (6, 1);
     wire.clear();
-    ASSERT_TRUE(wire.hasBeenCleared());
-    wire.setSample(0, 0, 0.1);
-    wire.setSample(1, 0, -0.7);
-    wire.setSample(2, 0, 0.45);
-    wire.setSample(3, 0, 9.0);
+    ASSERT_TRUE (wire.hasBeenCleared());
+    wire.setSample (0, 0, 0.1);
+    wire.setSample (1, 0, -0.7);
+    wire.setSample (2, 0, 0.45);
+    wire.setSample (3, 0, 9.0);
 
-    mixer.process(wire);
+    mixer.process (wire);
 
-    const double g1 = static_cast<double>(std::pow(10.0f, -3.0f * 0.05f));
-    const double expected = (g1 * -0.7 + 1.0 * 0.1) + static_cast<double>(0.37f) * 0.45;
-    EXPECT_EQ(wire.getSample(0, 0), expected);
-    EXPECT_EQ(wire.getSample(1, 0), -0.7);
-    EXPECT_EQ(wire.getSample(2, 0), 0.45);
-    EXPECT_EQ(wire.getSample(3, 0), 9.0);
+    const double g1 = static_cast<double> (std::pow (10.0f, -3.0f * 0.05f));
+    const double expected = (g1 * -0.7 + 1.0 * 0.1) + static_cast<double> (0.37f) * 0.45;
+    EXPECT_EQ (wire.getSample (0, 0), expected);
+    EXPECT_EQ (wire.getSample (1, 0), -0.7);
+    EXPECT_EQ (wire.getSample (2, 0), 0.45);
+    EXPECT_EQ (wire.getSample (3, 0), 9.0);
 
     Mixer sameMixer = mixer;
-    EXPECT_EQ(sameMixer.process(0.1, -0.7, 0.45), expected);
+    EXPECT_EQ (sameMixer.process (0.1, -0.7, 0.45), expected);
 }
 
-TEST(DspMixer, ProcessMarksTheBufferAsHoldingData)
+TEST (DspMixer, ProcessMarksTheBufferAsHoldingData)
 {
     Mixer mixer; // bipolar, flags 0, raw 0: every gain is -1
-    WireBuffer wire(3, 1);
+    WireBuffer wire (3, 1);
     wire.clear();
-    ASSERT_TRUE(wire.hasBeenCleared());
+    ASSERT_TRUE (wire.hasBeenCleared());
 
-    mixer.process(wire);
+    mixer.process (wire);
 
-    EXPECT_FALSE(wire.hasBeenCleared());
-    EXPECT_EQ(wire.getSample(0, 0), 0.0);
-    EXPECT_EQ(mixer.g0, -1.0f);
-    EXPECT_EQ(mixer.g1, -1.0f);
-    EXPECT_EQ(mixer.g2, -1.0f);
+    EXPECT_FALSE (wire.hasBeenCleared());
+    EXPECT_EQ (wire.getSample (0, 0), 0.0);
+    EXPECT_EQ (mixer.g0, -1.0f);
+    EXPECT_EQ (mixer.g1, -1.0f);
+    EXPECT_EQ (mixer.g2, -1.0f);
 }
 
 // ----------------------------------------------------------------------------------------------------
 // Compander
 // ----------------------------------------------------------------------------------------------------
 
-void applyInputCompanderSettings(Compander& c)
+void applyInputCompanderSettings (Compander& c)
 {
     c.attackTime = 0.0005;
     c.releaseTime = 0.022;
     c.ratio = kInf;
     c.mode = 0.0;
     c.threshold = 0.01;
-    c.setSampleRate(44100.0);
+    c.setSampleRate (44100.0);
 }
 
-TEST(DspCompander, ClassValues)
+TEST (DspCompander, ClassValues)
 {
     Compander c;
-    EXPECT_EQ(c.sampleRate, 44100.0);
-    EXPECT_EQ(c.attackTime, 0.001);
-    EXPECT_EQ(c.releaseTime, 0.022);
-    EXPECT_EQ(c.ratio, 0.5);
-    EXPECT_EQ(c.envelope, 0.01);
-    EXPECT_EQ(c.meanSquare, 0.01);
-    EXPECT_EQ(c.threshold, 0.01);
-    EXPECT_EQ(c.attackCoefficient, 0.01);
-    EXPECT_EQ(c.releaseCoefficient, 0.01);
-    EXPECT_EQ(c.gain, 0.0);
-    EXPECT_EQ(c.levelFloor, 1e-7);
-    EXPECT_EQ(c.smootherB0, 1.0 - std::exp(-0.01));
-    EXPECT_EQ(c.smootherA1, -std::exp(-0.01));
-    EXPECT_EQ(c.smootherState, 0.0);
+    EXPECT_EQ (c.sampleRate, 44100.0);
+    EXPECT_EQ (c.attackTime, 0.001);
+    EXPECT_EQ (c.releaseTime, 0.022);
+    EXPECT_EQ (c.ratio, 0.5);
+    EXPECT_EQ (c.envelope, 0.01);
+    EXPECT_EQ (c.meanSquare, 0.01);
+    EXPECT_EQ (c.threshold, 0.01);
+    EXPECT_EQ (c.attackCoefficient, 0.01);
+    EXPECT_EQ (c.releaseCoefficient, 0.01);
+    EXPECT_EQ (c.gain, 0.0);
+    EXPECT_EQ (c.levelFloor, 1e-7);
+    EXPECT_EQ (c.smootherB0, 1.0 - std::exp (-0.01));
+    EXPECT_EQ (c.smootherA1, -std::exp (-0.01));
+    EXPECT_EQ (c.smootherState, 0.0);
 }
 
-TEST(DspCompander, InputCompanderSettingsMultiplyEverythingByTenToTheTenth)
+TEST (DspCompander, InputCompanderSettingsMultiplyEverythingByTenToTheTenth)
 {
     Compander c;
-    applyInputCompanderSettings(c);
-    EXPECT_EQ(c.attackCoefficient, 0.9556615326900152);
-    EXPECT_EQ(c.releaseCoefficient, 0.9989698156881484);
+    applyInputCompanderSettings (c);
+    EXPECT_EQ (c.attackCoefficient, 0.9556615326900152);
+    EXPECT_EQ (c.releaseCoefficient, 0.9989698156881484);
 
     const double inputs[][2] = {
         { 0.0, 0.0 },  { 0.0, 0.0 },  { 0.5, -0.25 }, { 1.0, 1.0 },   { -0.9, 0.7 },
@@ -841,20 +841,20 @@ TEST(DspCompander, InputCompanderSettingsMultiplyEverythingByTenToTheTenth)
         for (const auto& in : inputs)
         {
             // Silence is handed over as a cleared buffer, which processing marks as holding data.
-            WireBuffer wire(2, 1);
+            WireBuffer wire (2, 1);
             wire.clear();
             if (in[0] != 0.0 || in[1] != 0.0)
             {
-                wire.setSample(0, 0, in[0]);
-                wire.setSample(1, 0, in[1]);
+                wire.setSample (0, 0, in[0]);
+                wire.setSample (1, 0, in[1]);
             }
 
-            c.processSample(wire);
+            c.processSample (wire);
 
-            ASSERT_EQ(c.gain, 1.2589254117941673);
-            ASSERT_EQ(wire.getSample(0, 0), in[0] * 1.2589254117941673);
-            ASSERT_EQ(wire.getSample(1, 0), in[1] * 1.2589254117941673);
-            ASSERT_FALSE(wire.hasBeenCleared());
+            ASSERT_EQ (c.gain, 1.2589254117941673);
+            ASSERT_EQ (wire.getSample (0, 0), in[0] * 1.2589254117941673);
+            ASSERT_EQ (wire.getSample (1, 0), in[1] * 1.2589254117941673);
+            ASSERT_FALSE (wire.hasBeenCleared());
         }
     }
 }
@@ -866,7 +866,7 @@ struct CompanderSteadyCase
     double level; // both channels
 };
 
-TEST(DspCompander, GenericSettingsSettleOnTheRatioLaw)
+TEST (DspCompander, GenericSettingsSettleOnTheRatioLaw)
 {
     const CompanderSteadyCase cases[] = {
         { 2.0, 0.0, 0.5 }, { 4.0, 0.0, 0.1 }, { 2.0, 1.0, 0.5 }, { 2.0, 0.0, 0.001 }, { 0.5, 0.0, 0.2 },
@@ -874,69 +874,69 @@ TEST(DspCompander, GenericSettingsSettleOnTheRatioLaw)
 
     for (const auto& k : cases)
     {
-        SCOPED_TRACE(testing::Message()
-                     << "ratio " << k.ratio << ", mode " << k.mode << ", level " << k.level);
+        SCOPED_TRACE (testing::Message()
+                      << "ratio " << k.ratio << ", mode " << k.mode << ", level " << k.level);
         Compander c;
         c.ratio = k.ratio;
         c.mode = k.mode;
-        c.setSampleRate(44100.0);
+        c.setSampleRate (44100.0);
 
         double left = 0.0, right = 0.0;
         for (int i = 0; i < 44100; ++i)
         {
             left = k.level;
             right = -k.level;
-            c.processSample(left, right);
+            c.processSample (left, right);
         }
 
-        const double levelLog = std::log10(std::sqrt(k.level * k.level + 1e-7));
-        const double excess = levelLog - std::log10(0.01);
+        const double levelLog = std::log10 (std::sqrt (k.level * k.level + 1e-7));
+        const double excess = levelLog - std::log10 (0.01);
         const double exponent = excess > 0.0 ? 1.0 - excess / (k.ratio * (1.0 - 2.0 * k.mode)) : 1.0;
-        const double expectedGain = std::pow(10.0, exponent / 10.0);
-        EXPECT_NEAR(c.gain, expectedGain, 1e-9);
-        EXPECT_EQ(left, k.level * c.gain);
-        EXPECT_EQ(right, -k.level * c.gain);
+        const double expectedGain = std::pow (10.0, exponent / 10.0);
+        EXPECT_NEAR (c.gain, expectedGain, 1e-9);
+        EXPECT_EQ (left, k.level * c.gain);
+        EXPECT_EQ (right, -k.level * c.gain);
     }
 }
 
-TEST(DspCompander, EnvelopeRisesWithTheAttackAndFallsWithTheRelease)
+TEST (DspCompander, EnvelopeRisesWithTheAttackAndFallsWithTheRelease)
 {
     Compander c;
     c.ratio = 2.0;
-    c.setSampleRate(44100.0);
+    c.setSampleRate (44100.0);
 
     double left = 0.5, right = 0.5;
-    c.processSample(left, right);
-    EXPECT_EQ(c.coefficient, c.attackCoefficient);
-    const double rms = std::sqrt((0.25 + 1e-7) * c.smootherB0);
-    EXPECT_NEAR(c.meanSquare, (0.25 + 1e-7) * c.smootherB0, 1e-15);
-    EXPECT_NEAR(c.envelope, 0.01 * c.attackCoefficient + (1.0 - c.attackCoefficient) * rms, 1e-15);
+    c.processSample (left, right);
+    EXPECT_EQ (c.coefficient, c.attackCoefficient);
+    const double rms = std::sqrt ((0.25 + 1e-7) * c.smootherB0);
+    EXPECT_NEAR (c.meanSquare, (0.25 + 1e-7) * c.smootherB0, 1e-15);
+    EXPECT_NEAR (c.envelope, 0.01 * c.attackCoefficient + (1.0 - c.attackCoefficient) * rms, 1e-15);
 
     for (int i = 0; i < 2000; ++i)
     {
         left = right = 0.5;
-        c.processSample(left, right);
+        c.processSample (left, right);
     }
     const double loudEnvelope = c.envelope;
     left = right = 0.0;
-    c.processSample(left, right);
-    EXPECT_EQ(c.coefficient, c.releaseCoefficient);
-    EXPECT_LT(c.envelope, loudEnvelope);
-    EXPECT_GT(c.envelope, loudEnvelope * c.releaseCoefficient);
+    c.processSample (left, right);
+    EXPECT_EQ (c.coefficient, c.releaseCoefficient);
+    EXPECT_LT (c.envelope, loudEnvelope);
+    EXPECT_GT (c.envelope, loudEnvelope * c.releaseCoefficient);
 }
 
-TEST(DspCompander, RecoversFromANonFiniteInputSample)
+TEST (DspCompander, RecoversFromANonFiniteInputSample)
 {
     const double badSamples[] = { kInf, -kInf, kNaN };
 
     for (double bad : badSamples)
     {
-        SCOPED_TRACE(testing::Message() << "bad sample " << bad);
+        SCOPED_TRACE (testing::Message() << "bad sample " << bad);
         Compander generic;
         generic.ratio = 2.0;
-        generic.setSampleRate(44100.0);
+        generic.setSampleRate (44100.0);
         Compander input;
-        applyInputCompanderSettings(input);
+        applyInputCompanderSettings (input);
 
         for (Compander* c : { &generic, &input })
         {
@@ -944,23 +944,23 @@ TEST(DspCompander, RecoversFromANonFiniteInputSample)
             for (int i = 0; i < 20000; ++i)
             {
                 left = right = 0.3;
-                c->processSample(left, right);
+                c->processSample (left, right);
             }
             const double settledGain = c->gain;
 
             left = bad;
             right = 0.3;
-            c->processSample(left, right);
+            c->processSample (left, right);
 
             for (int i = 0; i < 20000; ++i)
             {
                 left = right = 0.3;
-                c->processSample(left, right);
-                ASSERT_TRUE(std::isfinite(left)) << "sample " << i;
+                c->processSample (left, right);
+                ASSERT_TRUE (std::isfinite (left)) << "sample " << i;
             }
-            EXPECT_TRUE(std::isfinite(c->smootherState));
-            EXPECT_TRUE(std::isfinite(c->envelope));
-            EXPECT_NEAR(c->gain, settledGain, 1e-9);
+            EXPECT_TRUE (std::isfinite (c->smootherState));
+            EXPECT_TRUE (std::isfinite (c->envelope));
+            EXPECT_NEAR (c->gain, settledGain, 1e-9);
         }
     }
 }
@@ -969,43 +969,43 @@ TEST(DspCompander, RecoversFromANonFiniteInputSample)
 // Compander4
 // ----------------------------------------------------------------------------------------------------
 
-void applyOutputCompanderSettings(Compander4& c)
+void applyOutputCompanderSettings (Compander4& c)
 {
-    c.attackTime = static_cast<double>(0.0005f);
-    c.releaseTime = static_cast<double>(0.022f);
+    c.attackTime = static_cast<double> (0.0005f);
+    c.releaseTime = static_cast<double> (0.022f);
     c.ratio = kInf;
     c.mode = 1.0;
-    c.threshold = static_cast<double>(0.01f);
-    c.setSampleRate(44100.0);
+    c.threshold = static_cast<double> (0.01f);
+    c.setSampleRate (44100.0);
 }
 
-TEST(DspCompander4, ClassValues)
+TEST (DspCompander4, ClassValues)
 {
     Compander4 c;
-    EXPECT_EQ(c.sampleRate, 44100.0);
-    EXPECT_EQ(c.attackTime, 0.001);
-    EXPECT_EQ(c.releaseTime, 0.022);
-    EXPECT_EQ(c.ratio, 0.5);
-    EXPECT_EQ(c.envelope, 0.01);
-    EXPECT_EQ(c.meanSquare, 0.01);
-    EXPECT_EQ(c.threshold, 0.01);
-    EXPECT_EQ(c.attackCoefficient, 0.01);
-    EXPECT_EQ(c.releaseCoefficient, 0.01);
-    EXPECT_EQ(c.gainDb, 0.0);
-    EXPECT_EQ(c.levelFloor, 1e-7f);
-    EXPECT_EQ(c.smootherB0, 1.0 - std::exp(-0.2));
-    EXPECT_EQ(c.smootherA1, -std::exp(-0.2));
-    EXPECT_EQ(c.smootherState, 0.0);
+    EXPECT_EQ (c.sampleRate, 44100.0);
+    EXPECT_EQ (c.attackTime, 0.001);
+    EXPECT_EQ (c.releaseTime, 0.022);
+    EXPECT_EQ (c.ratio, 0.5);
+    EXPECT_EQ (c.envelope, 0.01);
+    EXPECT_EQ (c.meanSquare, 0.01);
+    EXPECT_EQ (c.threshold, 0.01);
+    EXPECT_EQ (c.attackCoefficient, 0.01);
+    EXPECT_EQ (c.releaseCoefficient, 0.01);
+    EXPECT_EQ (c.gainDb, 0.0);
+    EXPECT_EQ (c.levelFloor, 1e-7f);
+    EXPECT_EQ (c.smootherB0, 1.0 - std::exp (-0.2));
+    EXPECT_EQ (c.smootherA1, -std::exp (-0.2));
+    EXPECT_EQ (c.smootherState, 0.0);
 }
 
-TEST(DspCompander4, OutputCompanderSettingsOnlyRoundToSinglePrecision)
+TEST (DspCompander4, OutputCompanderSettingsOnlyRoundToSinglePrecision)
 {
     Compander4 c;
-    applyOutputCompanderSettings(c);
-    EXPECT_EQ(c.attackCoefficient, std::exp(-1.0 / (static_cast<double>(0.0005f) * 44100.0)));
+    applyOutputCompanderSettings (c);
+    EXPECT_EQ (c.attackCoefficient, std::exp (-1.0 / (static_cast<double> (0.0005f) * 44100.0)));
 
-    std::mt19937 random(99);
-    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    std::mt19937 random (99);
+    std::uniform_real_distribution<double> unit (-1.0, 1.0);
     const double scales[] = { 0.0, 1e-6, 0.005, 0.3, 1.0, 4.0 };
 
     for (int i = 0; i < 6000; ++i)
@@ -1013,32 +1013,32 @@ TEST(DspCompander4, OutputCompanderSettingsOnlyRoundToSinglePrecision)
         const double scale = scales[(i / 500) % 6];
         double in[4];
         for (double& v : in)
-            v = unit(random) * scale;
+            v = unit (random) * scale;
 
-        WireBuffer wire(4, 1);
+        WireBuffer wire (4, 1);
         wire.clear();
         for (int ch = 0; ch < 4; ++ch)
-            wire.setSample(ch, 0, in[ch]);
+            wire.setSample (ch, 0, in[ch]);
 
-        c.processSample(wire);
+        c.processSample (wire);
 
-        ASSERT_EQ(c.gainDb, 0.0);
+        ASSERT_EQ (c.gainDb, 0.0);
         for (int ch = 0; ch < 4; ++ch)
-            ASSERT_EQ(wire.getSample(ch, 0), static_cast<double>(static_cast<float>(in[ch])))
+            ASSERT_EQ (wire.getSample (ch, 0), static_cast<double> (static_cast<float> (in[ch])))
                 << "sample " << i << ", channel " << ch;
     }
 
     // One value that a double path would keep unrounded.
     double a = 0.1234567890123, b = 0.0, cc = 0.0, d = 0.0;
-    c.processSample(a, b, cc, d);
-    EXPECT_EQ(a, static_cast<double>(0.1234567890123f));
-    EXPECT_NE(a, 0.1234567890123);
+    c.processSample (a, b, cc, d);
+    EXPECT_EQ (a, static_cast<double> (0.1234567890123f));
+    EXPECT_NE (a, 0.1234567890123);
 
-    WireBuffer silent(4, 1);
+    WireBuffer silent (4, 1);
     silent.clear();
-    c.processSample(silent);
-    EXPECT_FALSE(silent.hasBeenCleared());
-    EXPECT_EQ(silent.getSample(3, 0), 0.0);
+    c.processSample (silent);
+    EXPECT_FALSE (silent.hasBeenCleared());
+    EXPECT_EQ (silent.getSample (3, 0), 0.0);
 }
 
 struct Compander4SteadyCase
@@ -1048,7 +1048,7 @@ struct Compander4SteadyCase
     double levels[4];
 };
 
-TEST(DspCompander4, GenericSettingsSettleOnTheRatioLaw)
+TEST (DspCompander4, GenericSettingsSettleOnTheRatioLaw)
 {
     const Compander4SteadyCase cases[] = {
         { 2.0, 0.0, { 0.5, -0.5, 0.5, -0.5 } },   // sum of squares 1: the attack branch at the boundary
@@ -1060,59 +1060,59 @@ TEST(DspCompander4, GenericSettingsSettleOnTheRatioLaw)
 
     for (const auto& k : cases)
     {
-        SCOPED_TRACE(testing::Message()
-                     << "ratio " << k.ratio << ", mode " << k.mode << ", first level " << k.levels[0]);
+        SCOPED_TRACE (testing::Message()
+                      << "ratio " << k.ratio << ", mode " << k.mode << ", first level " << k.levels[0]);
         Compander4 c;
         c.ratio = k.ratio;
         c.mode = k.mode;
-        c.setSampleRate(44100.0);
+        c.setSampleRate (44100.0);
 
         double out[4] = {};
         for (int i = 0; i < 2000; ++i)
         {
             for (int ch = 0; ch < 4; ++ch)
                 out[ch] = k.levels[ch];
-            c.processSample(out[0], out[1], out[2], out[3]);
+            c.processSample (out[0], out[1], out[2], out[3]);
         }
 
         double sum = 0.0;
         for (double level : k.levels)
         {
-            const float f = static_cast<float>(level);
-            sum += static_cast<double>(f * f);
+            const float f = static_cast<float> (level);
+            sum += static_cast<double> (f * f);
         }
-        const double meanSquare = static_cast<double>(1e-7f) + sum;
-        const double rms = std::sqrt(meanSquare);
+        const double meanSquare = static_cast<double> (1e-7f) + sum;
+        const double rms = std::sqrt (meanSquare);
         const double coefficient = meanSquare > rms ? c.attackCoefficient : c.releaseCoefficient;
         const double envelope = meanSquare + coefficient * (rms - meanSquare);
-        const double levelDb = 20.0 * std::log10(envelope);
-        const double thresholdDb = 20.0 * std::log10(0.01);
+        const double levelDb = 20.0 * std::log10 (envelope);
+        const double thresholdDb = 20.0 * std::log10 (0.01);
         const double expectedGainDb =
             levelDb > thresholdDb ? (thresholdDb - levelDb) / (k.ratio * (1.0 - 2.0 * k.mode)) : 0.0;
 
-        EXPECT_NEAR(c.meanSquare, meanSquare, 1e-12);
-        EXPECT_EQ(c.coefficient, coefficient);
-        EXPECT_NEAR(c.gainDb, expectedGainDb, 1e-9);
+        EXPECT_NEAR (c.meanSquare, meanSquare, 1e-12);
+        EXPECT_EQ (c.coefficient, coefficient);
+        EXPECT_NEAR (c.gainDb, expectedGainDb, 1e-9);
 
-        const float gain = std::pow(10.0f, static_cast<float>(c.gainDb / 20.0));
+        const float gain = std::pow (10.0f, static_cast<float> (c.gainDb / 20.0));
         for (int ch = 0; ch < 4; ++ch)
-            EXPECT_EQ(out[ch], static_cast<double>(static_cast<float>(k.levels[ch]) * gain));
+            EXPECT_EQ (out[ch], static_cast<double> (static_cast<float> (k.levels[ch]) * gain));
     }
 }
 
-TEST(DspCompander4, HoldsTheLastGainWhileTheLevelIsBelowTheThreshold)
+TEST (DspCompander4, HoldsTheLastGainWhileTheLevelIsBelowTheThreshold)
 {
     Compander4 c;
     c.ratio = 2.0;
-    c.setSampleRate(44100.0);
+    c.setSampleRate (44100.0);
 
     double a = 0.0, b = 0.0, cc = 0.0, d = 0.0;
     for (int i = 0; i < 500; ++i)
     {
         a = b = cc = d = 0.4;
-        c.processSample(a, b, cc, d);
+        c.processSample (a, b, cc, d);
     }
-    ASSERT_LT(c.gainDb, -10.0);
+    ASSERT_LT (c.gainDb, -10.0);
 
     // The level falls through the threshold; from then on the gain of the last sample above it stays.
     double lastGainDbAbove = c.gainDb;
@@ -1121,51 +1121,51 @@ TEST(DspCompander4, HoldsTheLastGainWhileTheLevelIsBelowTheThreshold)
     {
         a = 0.001;
         b = cc = d = 0.0;
-        c.processSample(a, b, cc, d);
+        c.processSample (a, b, cc, d);
 
-        if (20.0 * std::log10(c.envelope) > 20.0 * std::log10(c.threshold))
+        if (20.0 * std::log10 (c.envelope) > 20.0 * std::log10 (c.threshold))
         {
             lastGainDbAbove = c.gainDb;
             continue;
         }
 
         ++samplesBelow;
-        ASSERT_EQ(c.gainDb, lastGainDbAbove) << "sample " << i;
-        ASSERT_EQ(a,
-                  static_cast<double>(0.001f * std::pow(10.0f, static_cast<float>(lastGainDbAbove / 20.0))));
+        ASSERT_EQ (c.gainDb, lastGainDbAbove) << "sample " << i;
+        ASSERT_EQ (
+            a, static_cast<double> (0.001f * std::pow (10.0f, static_cast<float> (lastGainDbAbove / 20.0))));
     }
-    EXPECT_GT(samplesBelow, 400);
-    EXPECT_LT(c.gainDb, 0.0);
-    EXPECT_GT(c.gainDb, -10.0);
+    EXPECT_GT (samplesBelow, 400);
+    EXPECT_LT (c.gainDb, 0.0);
+    EXPECT_GT (c.gainDb, -10.0);
 }
 
-TEST(DspCompander4, RecoversFromANonFiniteInputSample)
+TEST (DspCompander4, RecoversFromANonFiniteInputSample)
 {
     Compander4 c;
     c.ratio = 2.0;
-    c.setSampleRate(44100.0);
+    c.setSampleRate (44100.0);
 
     double a, b, cc, d;
     for (int i = 0; i < 2000; ++i)
     {
         a = b = cc = d = 0.3;
-        c.processSample(a, b, cc, d);
+        c.processSample (a, b, cc, d);
     }
     const double settledGainDb = c.gainDb;
 
     a = kInf;
     b = kNaN;
     cc = d = 0.3;
-    c.processSample(a, b, cc, d);
+    c.processSample (a, b, cc, d);
 
     for (int i = 0; i < 2000; ++i)
     {
         a = b = cc = d = 0.3;
-        c.processSample(a, b, cc, d);
-        ASSERT_TRUE(std::isfinite(a)) << "sample " << i;
+        c.processSample (a, b, cc, d);
+        ASSERT_TRUE (std::isfinite (a)) << "sample " << i;
     }
-    EXPECT_TRUE(std::isfinite(c.smootherState));
-    EXPECT_NEAR(c.gainDb, settledGainDb, 1e-9);
+    EXPECT_TRUE (std::isfinite (c.smootherState));
+    EXPECT_NEAR (c.gainDb, settledGainDb, 1e-9);
 }
 
 } // namespace

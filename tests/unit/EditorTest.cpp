@@ -34,7 +34,7 @@ struct ParameterRecorder : juce::AudioProcessorListener
         int index;
         float value;
 
-        bool operator==(const Event& other) const
+        bool operator== (const Event& other) const
         {
             return kind == other.kind && index == other.index && value == other.value;
         }
@@ -42,41 +42,41 @@ struct ParameterRecorder : juce::AudioProcessorListener
 
     std::vector<Event> events;
 
-    void audioProcessorParameterChanged(juce::AudioProcessor*, int index, float value) override
+    void audioProcessorParameterChanged (juce::AudioProcessor*, int index, float value) override
     {
-        events.push_back({ Kind::change, index, value });
+        events.push_back ({ Kind::change, index, value });
     }
 
-    void audioProcessorChanged(juce::AudioProcessor*, const ChangeDetails&) override {}
+    void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&) override {}
 
-    void audioProcessorParameterChangeGestureBegin(juce::AudioProcessor*, int index) override
+    void audioProcessorParameterChangeGestureBegin (juce::AudioProcessor*, int index) override
     {
-        events.push_back({ Kind::begin, index, 0.0f });
+        events.push_back ({ Kind::begin, index, 0.0f });
     }
 
-    void audioProcessorParameterChangeGestureEnd(juce::AudioProcessor*, int index) override
+    void audioProcessorParameterChangeGestureEnd (juce::AudioProcessor*, int index) override
     {
-        events.push_back({ Kind::end, index, 0.0f });
+        events.push_back ({ Kind::end, index, 0.0f });
     }
 };
 
-std::ostream& operator<<(std::ostream& os, const ParameterRecorder::Event& e)
+std::ostream& operator<< (std::ostream& os, const ParameterRecorder::Event& e)
 {
     const char* kinds[] = { "change", "begin", "end" };
     return os << kinds[(int)e.kind] << "(" << e.index << ", " << e.value << ")";
 }
 
-ParameterRecorder::Event changed(int index, float value)
+ParameterRecorder::Event changed (int index, float value)
 {
     return { ParameterRecorder::Kind::change, index, value };
 }
 
-ParameterRecorder::Event began(int index)
+ParameterRecorder::Event began (int index)
 {
     return { ParameterRecorder::Kind::begin, index, 0.0f };
 }
 
-ParameterRecorder::Event ended(int index)
+ParameterRecorder::Event ended (int index)
 {
     return { ParameterRecorder::Kind::end, index, 0.0f };
 }
@@ -89,14 +89,14 @@ struct ControlState
     bool visible;
     bool enabled;
 
-    bool operator==(const ControlState& other) const
+    bool operator== (const ControlState& other) const
     {
         return name == other.name && bounds == other.bounds && visible == other.visible &&
                enabled == other.enabled;
     }
 };
 
-std::ostream& operator<<(std::ostream& os, const ControlState& s)
+std::ostream& operator<< (std::ostream& os, const ControlState& s)
 {
     return os << s.name << " " << s.bounds.toString() << (s.visible ? " visible" : " hidden")
               << (s.enabled ? " enabled" : " disabled");
@@ -110,30 +110,30 @@ juce::uint32 fakeClock()
     return fakeMilliseconds;
 }
 
-void runMessageLoop(int milliseconds)
+void runMessageLoop (int milliseconds)
 {
-    juce::MessageManager::getInstance()->runDispatchLoopUntil(milliseconds);
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (milliseconds);
 }
 
-int countDifferentPixels(const juce::Image& a, const juce::Image& b)
+int countDifferentPixels (const juce::Image& a, const juce::Image& b)
 {
     if (a.getWidth() != b.getWidth() || a.getHeight() != b.getHeight())
-        return juce::jmax(a.getWidth() * a.getHeight(), b.getWidth() * b.getHeight(), 1);
+        return juce::jmax (a.getWidth() * a.getHeight(), b.getWidth() * b.getHeight(), 1);
 
     int differing = 0;
     for (int y = 0; y < a.getHeight(); ++y)
         for (int x = 0; x < a.getWidth(); ++x)
-            if (a.getPixelAt(x, y).getARGB() != b.getPixelAt(x, y).getARGB())
+            if (a.getPixelAt (x, y).getARGB() != b.getPixelAt (x, y).getARGB())
                 ++differing;
     return differing;
 }
 
-int countOpaquePixels(const juce::Image& image)
+int countOpaquePixels (const juce::Image& image)
 {
     int opaque = 0;
     for (int y = 0; y < image.getHeight(); ++y)
         for (int x = 0; x < image.getWidth(); ++x)
-            if (image.getPixelAt(x, y).getAlpha() == 255)
+            if (image.getPixelAt (x, y).getAlpha() == 255)
                 ++opaque;
     return opaque;
 }
@@ -143,22 +143,22 @@ class EditorTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        processor = std::make_unique<QuellorAudioProcessor>(&fakeClock);
-        editor = std::make_unique<QuellorAudioProcessorEditor>(*processor);
-        processor->addListener(&recorder);
+        processor = std::make_unique<QuellorAudioProcessor> (&fakeClock);
+        editor = std::make_unique<QuellorAudioProcessorEditor> (*processor);
+        processor->addListener (&recorder);
     }
 
     void TearDown() override
     {
-        processor->removeListener(&recorder);
+        processor->removeListener (&recorder);
         editor.reset();
-        runMessageLoop(5); // lets pending asynchronous slider updates go before the next test
+        runMessageLoop (5); // lets pending asynchronous slider updates go before the next test
         processor.reset();
     }
 
     juce::Component& content() { return editor->getContentComponent(); }
 
-    juce::Component& control(const juce::String& name)
+    juce::Component& control (const juce::String& name)
     {
         for (auto* child : content().getChildren())
             if (child->getName() == name)
@@ -169,39 +169,39 @@ protected:
         return none;
     }
 
-    juce::Slider& slider(const juce::String& name)
+    juce::Slider& slider (const juce::String& name)
     {
-        auto* s = dynamic_cast<juce::Slider*>(&control(name));
-        EXPECT_NE(s, nullptr) << name << " is not a slider";
+        auto* s = dynamic_cast<juce::Slider*> (&control (name));
+        EXPECT_NE (s, nullptr) << name << " is not a slider";
         static juce::Slider none;
         return s != nullptr ? *s : none;
     }
 
-    juce::Button& button(const juce::String& name)
+    juce::Button& button (const juce::String& name)
     {
-        auto* b = dynamic_cast<juce::TextButton*>(&control(name));
-        EXPECT_NE(b, nullptr) << name << " is not a text button";
+        auto* b = dynamic_cast<juce::TextButton*> (&control (name));
+        EXPECT_NE (b, nullptr) << name << " is not a text button";
         static juce::TextButton none;
         return b != nullptr ? *b : none;
     }
 
     /** A click as the user makes it: the button toggles (where it does) and then calls back. */
-    void click(const juce::String& name)
+    void click (const juce::String& name)
     {
-        button(name).triggerClick();
-        runMessageLoop(20);
+        button (name).triggerClick();
+        runMessageLoop (20);
     }
 
     std::vector<ControlState> controlStates()
     {
         std::vector<ControlState> states;
         for (auto* child : content().getChildren())
-            states.push_back(
+            states.push_back (
                 { child->getName(), child->getBounds(), child->isVisible(), child->isEnabled() });
         return states;
     }
 
-    void setStored(int index, float value) { processor->setParameter(index, value); }
+    void setStored (int index, float value) { processor->setParameter (index, value); }
 
     std::unique_ptr<QuellorAudioProcessor> processor;
     std::unique_ptr<QuellorAudioProcessorEditor> editor;
@@ -236,27 +236,27 @@ const std::vector<ControlState> constructedState{
 } // namespace
 
 //==============================================================================
-TEST_F(EditorTest, OpensAtNaturalSizeWithEveryControlAsBuilt)
+TEST_F (EditorTest, OpensAtNaturalSizeWithEveryControlAsBuilt)
 {
-    EXPECT_EQ(editor->getWidth(), 862);
-    EXPECT_EQ(editor->getHeight(), 328);
-    ASSERT_EQ(editor->getNumChildComponents(), 1);
-    EXPECT_EQ(editor->getChildComponent(0), &content());
-    EXPECT_EQ(content().getBounds(), juce::Rectangle<int>(0, 0, 862, 328));
-    EXPECT_TRUE(content().isVisible());
-    EXPECT_TRUE(content().getTransform().isIdentity());
-    EXPECT_TRUE(content().getName().isEmpty());
+    EXPECT_EQ (editor->getWidth(), 862);
+    EXPECT_EQ (editor->getHeight(), 328);
+    ASSERT_EQ (editor->getNumChildComponents(), 1);
+    EXPECT_EQ (editor->getChildComponent (0), &content());
+    EXPECT_EQ (content().getBounds(), juce::Rectangle<int> (0, 0, 862, 328));
+    EXPECT_TRUE (content().isVisible());
+    EXPECT_TRUE (content().getTransform().isIdentity());
+    EXPECT_TRUE (content().getName().isEmpty());
 
     // Every control is a direct child of the content, in set-up order, which is also the z-order.
-    EXPECT_EQ(controlStates(), constructedState);
+    EXPECT_EQ (controlStates(), constructedState);
 
     // Everything draws through the skin.
-    EXPECT_NE(dynamic_cast<CorvaneLookAndFeel*>(&editor->getLookAndFeel()), nullptr);
+    EXPECT_NE (dynamic_cast<CorvaneLookAndFeel*> (&editor->getLookAndFeel()), nullptr);
     for (auto* child : content().getChildren())
-        EXPECT_EQ(&child->getLookAndFeel(), &editor->getLookAndFeel()) << child->getName();
+        EXPECT_EQ (&child->getLookAndFeel(), &editor->getLookAndFeel()) << child->getName();
 }
 
-TEST_F(EditorTest, SlidersHaveTheirStylesRangesAndTextBoxes)
+TEST_F (EditorTest, SlidersHaveTheirStylesRangesAndTextBoxes)
 {
     struct SliderCase
     {
@@ -280,60 +280,60 @@ TEST_F(EditorTest, SlidersHaveTheirStylesRangesAndTextBoxes)
 
     for (const auto& c : cases)
     {
-        auto& s = slider(c.name);
-        EXPECT_EQ(s.getSliderStyle(), c.style) << c.name;
-        EXPECT_EQ(s.getMinimum(), c.minimum) << c.name;
-        EXPECT_EQ(s.getMaximum(), c.maximum) << c.name;
-        EXPECT_EQ(s.getInterval(), c.interval) << c.name;
-        EXPECT_EQ(s.getTextBoxPosition(), juce::Slider::NoTextBox) << c.name;
-        EXPECT_EQ(s.isTextBoxEditable(), c.textBoxEditable) << c.name;
-        EXPECT_FALSE(s.isDoubleClickReturnEnabled()) << c.name;
-        EXPECT_EQ(s.getValue(), 0.0) << c.name; // nothing is read from the processor before the first tick
+        auto& s = slider (c.name);
+        EXPECT_EQ (s.getSliderStyle(), c.style) << c.name;
+        EXPECT_EQ (s.getMinimum(), c.minimum) << c.name;
+        EXPECT_EQ (s.getMaximum(), c.maximum) << c.name;
+        EXPECT_EQ (s.getInterval(), c.interval) << c.name;
+        EXPECT_EQ (s.getTextBoxPosition(), juce::Slider::NoTextBox) << c.name;
+        EXPECT_EQ (s.isTextBoxEditable(), c.textBoxEditable) << c.name;
+        EXPECT_FALSE (s.isDoubleClickReturnEnabled()) << c.name;
+        EXPECT_EQ (s.getValue(), 0.0) << c.name; // nothing is read from the processor before the first tick
     }
 
     for (const auto* name : levelNames)
     {
-        auto& s = slider(name);
-        EXPECT_EQ(s.getSliderStyle(), juce::Slider::LinearVertical) << name;
-        EXPECT_EQ(s.getMinimum(), -60.0) << name;
-        EXPECT_EQ(s.getMaximum(), 6.0) << name;
-        EXPECT_EQ(s.getInterval(), 0.1) << name;
-        EXPECT_EQ(s.getTextBoxPosition(), juce::Slider::TextBoxBelow) << name;
-        EXPECT_EQ(s.getTextBoxWidth(), 40) << name;
-        EXPECT_EQ(s.getTextBoxHeight(), 20) << name;
-        EXPECT_TRUE(s.isTextBoxEditable()) << name;
-        EXPECT_TRUE(s.isDoubleClickReturnEnabled()) << name;
-        EXPECT_EQ(s.getDoubleClickReturnValue(), 0.0) << name;
-        EXPECT_EQ(s.getValue(), 0.0) << name;
+        auto& s = slider (name);
+        EXPECT_EQ (s.getSliderStyle(), juce::Slider::LinearVertical) << name;
+        EXPECT_EQ (s.getMinimum(), -60.0) << name;
+        EXPECT_EQ (s.getMaximum(), 6.0) << name;
+        EXPECT_EQ (s.getInterval(), 0.1) << name;
+        EXPECT_EQ (s.getTextBoxPosition(), juce::Slider::TextBoxBelow) << name;
+        EXPECT_EQ (s.getTextBoxWidth(), 40) << name;
+        EXPECT_EQ (s.getTextBoxHeight(), 20) << name;
+        EXPECT_TRUE (s.isTextBoxEditable()) << name;
+        EXPECT_TRUE (s.isDoubleClickReturnEnabled()) << name;
+        EXPECT_EQ (s.getDoubleClickReturnValue(), 0.0) << name;
+        EXPECT_EQ (s.getValue(), 0.0) << name;
     }
 
     // The value box comes from the skin: a label named "n" (the look-and-feel's own tests cover its looks).
-    auto* valueBox = dynamic_cast<juce::Label*>(slider("LeftLevelSlider").getChildComponent(0));
-    ASSERT_NE(valueBox, nullptr);
-    EXPECT_EQ(valueBox->getName(), "n");
+    auto* valueBox = dynamic_cast<juce::Label*> (slider ("LeftLevelSlider").getChildComponent (0));
+    ASSERT_NE (valueBox, nullptr);
+    EXPECT_EQ (valueBox->getName(), "n");
 
     // The typed-in value is limited to the range and snapped to 0.1 dB.
-    auto& left = slider("LeftLevelSlider");
-    left.setValue(-80.0, juce::dontSendNotification);
-    EXPECT_EQ(left.getValue(), -60.0);
-    left.setValue(2.349, juce::dontSendNotification);
-    EXPECT_NEAR(left.getValue(), 2.3, 1.0e-9);
-    left.setValue(12.0, juce::dontSendNotification);
-    EXPECT_EQ(left.getValue(), 6.0);
+    auto& left = slider ("LeftLevelSlider");
+    left.setValue (-80.0, juce::dontSendNotification);
+    EXPECT_EQ (left.getValue(), -60.0);
+    left.setValue (2.349, juce::dontSendNotification);
+    EXPECT_NEAR (left.getValue(), 2.3, 1.0e-9);
+    left.setValue (12.0, juce::dontSendNotification);
+    EXPECT_EQ (left.getValue(), 6.0);
 }
 
-TEST_F(EditorTest, ButtonsToggleExceptTheLogoAndShowNoText)
+TEST_F (EditorTest, ButtonsToggleExceptTheLogoAndShowNoText)
 {
     for (const auto* name : { "BypassButton", "BackButton", "ModernVintage", "SurroundButton" })
     {
-        EXPECT_TRUE(button(name).getClickingTogglesState()) << name;
-        EXPECT_FALSE(button(name).getToggleState()) << name;
+        EXPECT_TRUE (button (name).getClickingTogglesState()) << name;
+        EXPECT_FALSE (button (name).getToggleState()) << name;
     }
 
-    EXPECT_FALSE(button("TolvButton").getClickingTogglesState());
+    EXPECT_FALSE (button ("TolvButton").getClickingTogglesState());
 }
 
-TEST_F(EditorTest, OverlappingControlsResolveBySetUpOrder)
+TEST_F (EditorTest, OverlappingControlsResolveBySetUpOrder)
 {
     struct Press
     {
@@ -352,18 +352,18 @@ TEST_F(EditorTest, OverlappingControlsResolveBySetUpOrder)
         { 60, 50, "TolvButton" },      { 90, 250, "VUSlider" },
     };
 
-    editor->setVisible(true); // as the host shows it; hidden components are not hit
+    editor->setVisible (true); // as the host shows it; hidden components are not hit
 
     for (const auto& press : presses)
     {
-        auto* reached = editor->getComponentAt(press.x, press.y);
-        ASSERT_NE(reached, nullptr) << press.x << ", " << press.y;
-        EXPECT_EQ(reached->getName(), press.reaches) << press.x << ", " << press.y;
+        auto* reached = editor->getComponentAt (press.x, press.y);
+        ASSERT_NE (reached, nullptr) << press.x << ", " << press.y;
+        EXPECT_EQ (reached->getName(), press.reaches) << press.x << ", " << press.y;
     }
 }
 
 //==============================================================================
-TEST_F(EditorTest, FitsTheContentIntoTheWindowWithoutScalingUp)
+TEST_F (EditorTest, FitsTheContentIntoTheWindowWithoutScalingUp)
 {
     struct Fit
     {
@@ -381,33 +381,33 @@ TEST_F(EditorTest, FitsTheContentIntoTheWindowWithoutScalingUp)
 
     for (const auto& fit : fits)
     {
-        editor->setSize(fit.width, fit.height);
+        editor->setSize (fit.width, fit.height);
         const auto t = content().getTransform();
-        EXPECT_FLOAT_EQ(t.mat00, fit.scale) << fit.width << " x " << fit.height;
-        EXPECT_FLOAT_EQ(t.mat11, fit.scale) << fit.width << " x " << fit.height;
-        EXPECT_EQ(t.mat01, 0.0f);
-        EXPECT_EQ(t.mat10, 0.0f);
-        EXPECT_FLOAT_EQ(t.mat02, fit.offsetX) << fit.width << " x " << fit.height;
-        EXPECT_FLOAT_EQ(t.mat12, fit.offsetY) << fit.width << " x " << fit.height;
-        EXPECT_EQ(content().getBounds(), juce::Rectangle<int>(0, 0, 862, 328)); // only the transform moves
+        EXPECT_FLOAT_EQ (t.mat00, fit.scale) << fit.width << " x " << fit.height;
+        EXPECT_FLOAT_EQ (t.mat11, fit.scale) << fit.width << " x " << fit.height;
+        EXPECT_EQ (t.mat01, 0.0f);
+        EXPECT_EQ (t.mat10, 0.0f);
+        EXPECT_FLOAT_EQ (t.mat02, fit.offsetX) << fit.width << " x " << fit.height;
+        EXPECT_FLOAT_EQ (t.mat12, fit.offsetY) << fit.width << " x " << fit.height;
+        EXPECT_EQ (content().getBounds(), juce::Rectangle<int> (0, 0, 862, 328)); // only the transform moves
     }
 
     // A window with a zero side keeps the previous transform.
-    editor->setSize(431, 328);
-    editor->setSize(0, 328);
-    EXPECT_FLOAT_EQ(content().getTransform().mat00, 0.5f);
-    EXPECT_FLOAT_EQ(content().getTransform().mat12, 82.0f);
+    editor->setSize (431, 328);
+    editor->setSize (0, 328);
+    EXPECT_FLOAT_EQ (content().getTransform().mat00, 0.5f);
+    EXPECT_FLOAT_EQ (content().getTransform().mat12, 82.0f);
 
     // Controls are found where they are drawn: the bypass lamp of a half-size editor.
-    editor->setVisible(true);
-    editor->setSize(431, 328);
-    auto* reached = editor->getComponentAt(80, 229); // (160, 294) in the content
-    ASSERT_NE(reached, nullptr);
-    EXPECT_EQ(reached->getName(), "BypassButton");
+    editor->setVisible (true);
+    editor->setSize (431, 328);
+    auto* reached = editor->getComponentAt (80, 229); // (160, 294) in the content
+    ASSERT_NE (reached, nullptr);
+    EXPECT_EQ (reached->getName(), "BypassButton");
 }
 
 //==============================================================================
-TEST_F(EditorTest, LeversAndFadersSendTheirValuesInsideGestures)
+TEST_F (EditorTest, LeversAndFadersSendTheirValuesInsideGestures)
 {
     struct SliderCase
     {
@@ -429,41 +429,41 @@ TEST_F(EditorTest, LeversAndFadersSendTheirValuesInsideGestures)
     {
         recorder.events.clear();
         {
-            juce::Slider::ScopedDragNotification drag(slider(c.name));
-            slider(c.name).setValue(0.374, juce::sendNotificationSync); // snapped to 0.37
+            juce::Slider::ScopedDragNotification drag (slider (c.name));
+            slider (c.name).setValue (0.374, juce::sendNotificationSync); // snapped to 0.37
         }
 
         std::vector<ParameterRecorder::Event> expected;
         for (auto index : c.indexes)
-            expected.push_back(began(index));
+            expected.push_back (began (index));
         for (auto index : c.indexes)
-            expected.push_back(changed(index, 0.37f));
+            expected.push_back (changed (index, 0.37f));
         for (auto index : c.indexes)
-            expected.push_back(ended(index));
+            expected.push_back (ended (index));
 
-        EXPECT_EQ(recorder.events, expected) << c.name;
+        EXPECT_EQ (recorder.events, expected) << c.name;
 
         for (auto index : c.indexes)
-            EXPECT_EQ(processor->parameterValue(index), 0.37f) << c.name;
+            EXPECT_EQ (processor->parameterValue (index), 0.37f) << c.name;
 
         if (c.display != nullptr)
         {
-            EXPECT_EQ(slider(c.display).getValue(), 0.37) << c.display;
+            EXPECT_EQ (slider (c.display).getValue(), 0.37) << c.display;
         }
     }
 
     // The meter and the displays are not listened to: moving them sends nothing.
     recorder.events.clear();
     for (const auto* name : { "VUSlider", "HighcutLabel", "MixLabel" })
-        slider(name).setValue(0.8, juce::sendNotificationSync);
-    EXPECT_TRUE(recorder.events.empty());
+        slider (name).setValue (0.8, juce::sendNotificationSync);
+    EXPECT_TRUE (recorder.events.empty());
 }
 
-TEST_F(EditorTest, LevelFadersSendTheLevelEncodingOfTheirDecibels)
+TEST_F (EditorTest, LevelFadersSendTheLevelEncodingOfTheirDecibels)
 {
-    EXPECT_NEAR(QuellorAudioProcessorEditor::levelValueForDecibels(0.0), 0.501187f, 1.0e-6f);
-    EXPECT_EQ(QuellorAudioProcessorEditor::levelValueForDecibels(6.0), 1.0f);
-    EXPECT_NEAR(QuellorAudioProcessorEditor::levelValueForDecibels(-60.0), 0.000501187f, 1.0e-9f);
+    EXPECT_NEAR (QuellorAudioProcessorEditor::levelValueForDecibels (0.0), 0.501187f, 1.0e-6f);
+    EXPECT_EQ (QuellorAudioProcessorEditor::levelValueForDecibels (6.0), 1.0f);
+    EXPECT_NEAR (QuellorAudioProcessorEditor::levelValueForDecibels (-60.0), 0.000501187f, 1.0e-9f);
 
     struct LevelCase
     {
@@ -477,122 +477,122 @@ TEST_F(EditorTest, LevelFadersSendTheLevelEncodingOfTheirDecibels)
 
     for (int level = 0; level < 5; ++level)
     {
-        auto& fader = slider(levelNames[level]);
+        auto& fader = slider (levelNames[level]);
         for (const auto& c : cases)
         {
             recorder.events.clear();
             {
-                juce::Slider::ScopedDragNotification drag(fader);
-                fader.setValue(c.decibels, juce::sendNotificationSync);
+                juce::Slider::ScopedDragNotification drag (fader);
+                fader.setValue (c.decibels, juce::sendNotificationSync);
             }
 
             // Sent exactly as 10^((dB - 6) / 20) of the fader's (snapped) value, rounded to float.
-            const auto sent = (float)std::pow(10.0, (fader.getValue() - 6.0) / 20.0);
-            EXPECT_NEAR(sent, c.sent, c.sent * 2.0e-6f) << c.decibels;
+            const auto sent = (float)std::pow (10.0, (fader.getValue() - 6.0) / 20.0);
+            EXPECT_NEAR (sent, c.sent, c.sent * 2.0e-6f) << c.decibels;
 
-            const std::vector<ParameterRecorder::Event> expected{ began(kLeftLevel + level),
-                                                                  changed(kLeftLevel + level, sent),
-                                                                  ended(kLeftLevel + level) };
-            EXPECT_EQ(recorder.events, expected) << levelNames[level] << " at " << c.decibels << " dB";
-            EXPECT_EQ(processor->parameterValue(kLeftLevel + level), sent);
+            const std::vector<ParameterRecorder::Event> expected{ began (kLeftLevel + level),
+                                                                  changed (kLeftLevel + level, sent),
+                                                                  ended (kLeftLevel + level) };
+            EXPECT_EQ (recorder.events, expected) << levelNames[level] << " at " << c.decibels << " dB";
+            EXPECT_EQ (processor->parameterValue (kLeftLevel + level), sent);
         }
     }
 }
 
-TEST_F(EditorTest, LevelFadersReturnToZeroDecibelsOnDoubleClickOrAltClick)
+TEST_F (EditorTest, LevelFadersReturnToZeroDecibelsOnDoubleClickOrAltClick)
 {
-    auto& fader = slider("CenterLevelSlider");
+    auto& fader = slider ("CenterLevelSlider");
     auto source = juce::Desktop::getInstance().getMainMouseSource();
     const auto now = juce::Time::getCurrentTime();
 
-    const auto mouseEvent = [&](juce::ModifierKeys mods, int clicks)
+    const auto mouseEvent = [&] (juce::ModifierKeys mods, int clicks)
     {
-        const juce::Point<float> position(27.0f, 40.0f);
-        return juce::MouseEvent(source, position, mods, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, &fader, &fader, now,
-                                position, now, clicks, false);
+        const juce::Point<float> position (27.0f, 40.0f);
+        return juce::MouseEvent (source, position, mods, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, &fader, &fader, now,
+                                 position, now, clicks, false);
     };
 
-    const float zeroDecibels = (float)std::pow(10.0, -0.3);
+    const float zeroDecibels = (float)std::pow (10.0, -0.3);
 
     // Double-click.
-    fader.setValue(-20.0, juce::sendNotificationSync);
+    fader.setValue (-20.0, juce::sendNotificationSync);
     recorder.events.clear();
-    fader.mouseDoubleClick(mouseEvent(juce::ModifierKeys::leftButtonModifier, 2));
-    EXPECT_EQ(fader.getValue(), 0.0);
-    EXPECT_EQ(recorder.events,
-              (std::vector<ParameterRecorder::Event>{
-                  began(kCenterLevel), changed(kCenterLevel, zeroDecibels), ended(kCenterLevel) }));
+    fader.mouseDoubleClick (mouseEvent (juce::ModifierKeys::leftButtonModifier, 2));
+    EXPECT_EQ (fader.getValue(), 0.0);
+    EXPECT_EQ (recorder.events,
+               (std::vector<ParameterRecorder::Event>{
+                   began (kCenterLevel), changed (kCenterLevel, zeroDecibels), ended (kCenterLevel) }));
 
     // A click with only alt held.
-    fader.setValue(3.0, juce::sendNotificationSync);
+    fader.setValue (3.0, juce::sendNotificationSync);
     recorder.events.clear();
-    fader.mouseDown(mouseEvent(
-        juce::ModifierKeys(juce::ModifierKeys::altModifier | juce::ModifierKeys::leftButtonModifier), 1));
-    fader.mouseUp(mouseEvent(juce::ModifierKeys(juce::ModifierKeys::altModifier), 1));
-    EXPECT_EQ(fader.getValue(), 0.0);
-    EXPECT_NEAR(processor->parameterValue(kCenterLevel), 0.501187f, 1.0e-6f);
-    ASSERT_FALSE(recorder.events.empty());
-    EXPECT_EQ(recorder.events.front(), began(kCenterLevel));
-    EXPECT_EQ(recorder.events.back(), ended(kCenterLevel));
+    fader.mouseDown (mouseEvent (
+        juce::ModifierKeys (juce::ModifierKeys::altModifier | juce::ModifierKeys::leftButtonModifier), 1));
+    fader.mouseUp (mouseEvent (juce::ModifierKeys (juce::ModifierKeys::altModifier), 1));
+    EXPECT_EQ (fader.getValue(), 0.0);
+    EXPECT_NEAR (processor->parameterValue (kCenterLevel), 0.501187f, 1.0e-6f);
+    ASSERT_FALSE (recorder.events.empty());
+    EXPECT_EQ (recorder.events.front(), began (kCenterLevel));
+    EXPECT_EQ (recorder.events.back(), ended (kCenterLevel));
 }
 
-TEST_F(EditorTest, SwitchesSendOnOrOffWithoutGestures)
+TEST_F (EditorTest, SwitchesSendOnOrOffWithoutGestures)
 {
     editor->timerCallback(); // the toggles take the processor's states (classic on, others off)
-    ASSERT_TRUE(button("ModernVintage").getToggleState());
+    ASSERT_TRUE (button ("ModernVintage").getToggleState());
 
-    click("BypassButton");
-    EXPECT_EQ(recorder.events, (std::vector<ParameterRecorder::Event>{ changed(kBypass, 1.0f) }));
-    EXPECT_EQ(processor->parameterValue(kBypass), 1.0f);
+    click ("BypassButton");
+    EXPECT_EQ (recorder.events, (std::vector<ParameterRecorder::Event>{ changed (kBypass, 1.0f) }));
+    EXPECT_EQ (processor->parameterValue (kBypass), 1.0f);
 
     recorder.events.clear();
-    click("BypassButton");
-    EXPECT_EQ(recorder.events, (std::vector<ParameterRecorder::Event>{ changed(kBypass, 0.0f) }));
-    EXPECT_EQ(processor->parameterValue(kBypass), 0.0f);
+    click ("BypassButton");
+    EXPECT_EQ (recorder.events, (std::vector<ParameterRecorder::Event>{ changed (kBypass, 0.0f) }));
+    EXPECT_EQ (processor->parameterValue (kBypass), 0.0f);
 
     // The mode and surround switches only take clicks on the settings page.
     recorder.events.clear();
-    click("ModernVintage");
-    click("SurroundButton");
-    EXPECT_TRUE(recorder.events.empty());
+    click ("ModernVintage");
+    click ("SurroundButton");
+    EXPECT_TRUE (recorder.events.empty());
 
-    click("BackButton");
-    EXPECT_TRUE(recorder.events.empty()); // the page switch is not a parameter
+    click ("BackButton");
+    EXPECT_TRUE (recorder.events.empty()); // the page switch is not a parameter
 
-    click("ModernVintage");
-    click("SurroundButton");
-    EXPECT_EQ(recorder.events, (std::vector<ParameterRecorder::Event>{ changed(kUseClassic, 0.0f),
-                                                                       changed(kSurroundSwitch, 1.0f) }));
-    EXPECT_EQ(processor->parameterValue(kUseClassic), 0.0f);
-    EXPECT_EQ(processor->parameterValue(kSurroundSwitch), 1.0f);
+    click ("ModernVintage");
+    click ("SurroundButton");
+    EXPECT_EQ (recorder.events, (std::vector<ParameterRecorder::Event>{ changed (kUseClassic, 0.0f),
+                                                                        changed (kSurroundSwitch, 1.0f) }));
+    EXPECT_EQ (processor->parameterValue (kUseClassic), 0.0f);
+    EXPECT_EQ (processor->parameterValue (kSurroundSwitch), 1.0f);
 
     recorder.events.clear();
-    click("ModernVintage");
-    click("SurroundButton");
-    EXPECT_EQ(recorder.events, (std::vector<ParameterRecorder::Event>{ changed(kUseClassic, 1.0f),
-                                                                       changed(kSurroundSwitch, 0.0f) }));
+    click ("ModernVintage");
+    click ("SurroundButton");
+    EXPECT_EQ (recorder.events, (std::vector<ParameterRecorder::Event>{ changed (kUseClassic, 1.0f),
+                                                                        changed (kSurroundSwitch, 0.0f) }));
 }
 
-TEST_F(EditorTest, TolvButtonChangesNothing)
+TEST_F (EditorTest, TolvButtonChangesNothing)
 {
     editor->timerCallback();
     std::vector<float> before;
     for (int index = 0; index <= kInputMeter; ++index)
-        before.push_back(processor->parameterValue(index));
+        before.push_back (processor->parameterValue (index));
     const auto states = controlStates();
 
-    click("TolvButton");
-    click("TolvButton");
+    click ("TolvButton");
+    click ("TolvButton");
 
-    EXPECT_TRUE(recorder.events.empty());
-    EXPECT_FALSE(button("TolvButton").getToggleState());
-    EXPECT_EQ(controlStates(), states);
+    EXPECT_TRUE (recorder.events.empty());
+    EXPECT_FALSE (button ("TolvButton").getToggleState());
+    EXPECT_EQ (controlStates(), states);
     for (int index = 0; index <= kInputMeter; ++index)
-        EXPECT_EQ(processor->parameterValue(index), before[(size_t)index]) << index;
+        EXPECT_EQ (processor->parameterValue (index), before[(size_t)index]) << index;
 }
 
 //==============================================================================
-TEST_F(EditorTest, TimerFollowsEveryParameterAndTheMeterWithinOneTick)
+TEST_F (EditorTest, TimerFollowsEveryParameterAndTheMeterWithinOneTick)
 {
     struct Automation
     {
@@ -634,61 +634,61 @@ TEST_F(EditorTest, TimerFollowsEveryParameterAndTheMeterWithinOneTick)
     for (const auto& round : rounds)
     {
         for (const auto& a : round)
-            setStored(a.index, a.stored);
+            setStored (a.index, a.stored);
 
         recorder.events.clear();
         editor->timerCallback();
 
         for (const auto& a : round)
         {
-            if (auto* b = dynamic_cast<juce::Button*>(&control(a.control)))
-                EXPECT_EQ(b->getToggleState(), a.shown != 0.0) << a.control;
+            if (auto* b = dynamic_cast<juce::Button*> (&control (a.control)))
+                EXPECT_EQ (b->getToggleState(), a.shown != 0.0) << a.control;
             else
-                EXPECT_NEAR(slider(a.control).getValue(), a.shown, 1.0e-9) << a.control;
+                EXPECT_NEAR (slider (a.control).getValue(), a.shown, 1.0e-9) << a.control;
         }
 
-        EXPECT_NEAR(slider("HighcutLabel").getValue(), slider("HighcutSlider").getValue(), 1.0e-9);
-        EXPECT_NEAR(slider("MixLabel").getValue(), slider("MixSlider").getValue(), 1.0e-9);
+        EXPECT_NEAR (slider ("HighcutLabel").getValue(), slider ("HighcutSlider").getValue(), 1.0e-9);
+        EXPECT_NEAR (slider ("MixLabel").getValue(), slider ("MixSlider").getValue(), 1.0e-9);
 
-        runMessageLoop(20); // the displays' asynchronous notifications reach no callback either
-        EXPECT_TRUE(recorder.events.empty());
+        runMessageLoop (20); // the displays' asynchronous notifications reach no callback either
+        EXPECT_TRUE (recorder.events.empty());
     }
 
     // The high-cut fader shows index 4; index 5 is not displayed.
-    setStored(kHighCut3, 0.5f);
+    setStored (kHighCut3, 0.5f);
     editor->timerCallback();
-    EXPECT_EQ(slider("HighcutSlider").getValue(), 1.0);
+    EXPECT_EQ (slider ("HighcutSlider").getValue(), 1.0);
 }
 
-TEST_F(EditorTest, TimerFollowsAProgramChange)
+TEST_F (EditorTest, TimerFollowsAProgramChange)
 {
     fakeMilliseconds += 60000; // well past the guard against early program changes
 
     for (int program = 0; program < processor->getNumPrograms(); ++program)
     {
-        processor->setCurrentProgram(program);
+        processor->setCurrentProgram (program);
         recorder.events.clear();
         editor->timerCallback();
 
-        const auto name = processor->getProgramName(program);
-        EXPECT_NEAR(slider("DecaySlider").getValue(), processor->parameterValue(kDecay), 0.005) << name;
-        EXPECT_NEAR(slider("MixSlider").getValue(), processor->parameterValue(kMix), 0.005) << name;
-        EXPECT_EQ(button("ModernVintage").getToggleState(), processor->parameterValue(kUseClassic) != 0.0f)
+        const auto name = processor->getProgramName (program);
+        EXPECT_NEAR (slider ("DecaySlider").getValue(), processor->parameterValue (kDecay), 0.005) << name;
+        EXPECT_NEAR (slider ("MixSlider").getValue(), processor->parameterValue (kMix), 0.005) << name;
+        EXPECT_EQ (button ("ModernVintage").getToggleState(), processor->parameterValue (kUseClassic) != 0.0f)
             << name;
-        EXPECT_NEAR(
-            slider("LeftLevelSlider").getValue(),
-            juce::jlimit(-60.0, 6.0, 20.0 * std::log10((double)processor->parameterValue(kLeftLevel)) + 6.0),
-            0.05 + 1.0e-9)
+        EXPECT_NEAR (slider ("LeftLevelSlider").getValue(),
+                     juce::jlimit (-60.0, 6.0,
+                                   20.0 * std::log10 ((double)processor->parameterValue (kLeftLevel)) + 6.0),
+                     0.05 + 1.0e-9)
             << name;
-        EXPECT_TRUE(recorder.events.empty()) << name;
+        EXPECT_TRUE (recorder.events.empty()) << name;
     }
 }
 
 //==============================================================================
-TEST_F(EditorTest, BackButtonSwitchesToTheSettingsPageAndBack)
+TEST_F (EditorTest, BackButtonSwitchesToTheSettingsPageAndBack)
 {
-    click("BackButton");
-    ASSERT_TRUE(button("BackButton").getToggleState());
+    click ("BackButton");
+    ASSERT_TRUE (button ("BackButton").getToggleState());
 
     const std::vector<ControlState> settingsState{
         { "DecaySlider", { 141, 12, 170, 315 }, false, false },
@@ -711,22 +711,22 @@ TEST_F(EditorTest, BackButtonSwitchesToTheSettingsPageAndBack)
         { "TolvButton", { 120, 35, 90, 45 }, true, true },
         { "BypassButton", { 147, 280, 30, 30 }, false, false },
     };
-    EXPECT_EQ(controlStates(), settingsState);
+    EXPECT_EQ (controlStates(), settingsState);
 
     // The meter keeps following the input under its settings-page name.
-    setStored(kInputMeter, 0.8f);
+    setStored (kInputMeter, 0.8f);
     editor->timerCallback();
-    EXPECT_NEAR(slider("VUSliderBack").getValue(), 0.8, 1.0e-6);
+    EXPECT_NEAR (slider ("VUSliderBack").getValue(), 0.8, 1.0e-6);
 
-    click("BackButton");
-    ASSERT_FALSE(button("BackButton").getToggleState());
+    click ("BackButton");
+    ASSERT_FALSE (button ("BackButton").getToggleState());
 
     // Back on the main page, three controls stand a little off their start-up places, and the hidden
     // level faders are now disabled as well.
     auto expected = constructedState;
     for (auto& state : expected)
     {
-        if (state.name.contains("LevelSlider"))
+        if (state.name.contains ("LevelSlider"))
             state.enabled = false;
         else if (state.name == "VUSlider")
             state.bounds = { 60, 193, 68, 120 };
@@ -735,110 +735,110 @@ TEST_F(EditorTest, BackButtonSwitchesToTheSettingsPageAndBack)
         else if (state.name == "TolvButton")
             state.bounds = { 28, 28, 90, 45 };
     }
-    EXPECT_EQ(controlStates(), expected);
+    EXPECT_EQ (controlStates(), expected);
 }
 
 //==============================================================================
-TEST_F(EditorTest, PaintsTheVersionInTheBottomLeftCorner)
+TEST_F (EditorTest, PaintsTheVersionInTheBottomLeftCorner)
 {
     const auto background = CorvaneLookAndFeel::getMainPageBackground();
-    ASSERT_TRUE(background.isValid());
+    ASSERT_TRUE (background.isValid());
 
-    const auto picture = editor->createComponentSnapshot(editor->getLocalBounds(), true, 1.0f);
-    const juce::Rectangle<int> versionBox(5, 313, 50, 11);
+    const auto picture = editor->createComponentSnapshot (editor->getLocalBounds(), true, 1.0f);
+    const juce::Rectangle<int> versionBox (5, 313, 50, 11);
 
     int textPixels = 0;
     for (int y = versionBox.getY(); y < versionBox.getBottom(); ++y)
         for (int x = versionBox.getX(); x < versionBox.getRight(); ++x)
-            if (picture.getPixelAt(x, y).getARGB() != background.getPixelAt(x, y).getARGB())
+            if (picture.getPixelAt (x, y).getARGB() != background.getPixelAt (x, y).getARGB())
                 ++textPixels;
-    EXPECT_GT(textPixels, 20);
+    EXPECT_GT (textPixels, 20);
 
     // Around the text, where no control lies, the picture is the background itself.
     for (int y = 300; y < 328; ++y)
         for (int x = 0; x < 5; ++x)
-            ASSERT_EQ(picture.getPixelAt(x, y).getARGB(), background.getPixelAt(x, y).getARGB())
+            ASSERT_EQ (picture.getPixelAt (x, y).getARGB(), background.getPixelAt (x, y).getARGB())
                 << x << ", " << y;
 
     // In a larger window the text moves with the centred content and stays in its corner.
-    editor->setSize(1000, 400);
-    const auto larger = editor->createComponentSnapshot(editor->getLocalBounds(), true, 1.0f);
+    editor->setSize (1000, 400);
+    const auto larger = editor->createComponentSnapshot (editor->getLocalBounds(), true, 1.0f);
     int movedTextPixels = 0;
     for (int y = versionBox.getY(); y < versionBox.getBottom(); ++y)
         for (int x = versionBox.getX(); x < versionBox.getRight(); ++x)
-            if (larger.getPixelAt(x + 69, y + 36).getARGB() == picture.getPixelAt(x, y).getARGB())
+            if (larger.getPixelAt (x + 69, y + 36).getARGB() == picture.getPixelAt (x, y).getARGB())
                 ++movedTextPixels;
-    EXPECT_EQ(movedTextPixels, versionBox.getWidth() * versionBox.getHeight());
+    EXPECT_EQ (movedTextPixels, versionBox.getWidth() * versionBox.getHeight());
 
     // Outside the content nothing is painted.
-    EXPECT_EQ(larger.getPixelAt(30, 200).getAlpha(), 0);
-    EXPECT_EQ(larger.getPixelAt(500, 380).getAlpha(), 0);
+    EXPECT_EQ (larger.getPixelAt (30, 200).getAlpha(), 0);
+    EXPECT_EQ (larger.getPixelAt (500, 380).getAlpha(), 0);
 }
 
-TEST_F(EditorTest, RendersBothPagesAtNaturalAndHalfSize)
+TEST_F (EditorTest, RendersBothPagesAtNaturalAndHalfSize)
 {
-    setStored(kInputMeter, 0.6f);
+    setStored (kInputMeter, 0.6f);
     editor->timerCallback();
 
-    const auto outputFolder = juce::File::getSpecialLocation(juce::File::currentExecutableFile)
+    const auto outputFolder = juce::File::getSpecialLocation (juce::File::currentExecutableFile)
                                   .getParentDirectory()
-                                  .getChildFile("editor-screenshots");
-    ASSERT_TRUE(outputFolder.createDirectory());
+                                  .getChildFile ("editor-screenshots");
+    ASSERT_TRUE (outputFolder.createDirectory());
 
     std::map<juce::String, juce::Image> pictures;
 
-    const auto render = [&](const juce::String& page)
+    const auto render = [&] (const juce::String& page)
     {
-        for (auto size : { juce::Point<int>(862, 328), juce::Point<int>(431, 164) })
+        for (auto size : { juce::Point<int> (862, 328), juce::Point<int> (431, 164) })
         {
-            editor->setSize(size.x, size.y);
-            auto picture = editor->createComponentSnapshot(editor->getLocalBounds(), true, 1.0f);
-            const auto key = page + "_" + juce::String(size.x) + "x" + juce::String(size.y);
+            editor->setSize (size.x, size.y);
+            auto picture = editor->createComponentSnapshot (editor->getLocalBounds(), true, 1.0f);
+            const auto key = page + "_" + juce::String (size.x) + "x" + juce::String (size.y);
 
-            const auto file = outputFolder.getChildFile("editor_" + key + ".png");
+            const auto file = outputFolder.getChildFile ("editor_" + key + ".png");
             file.deleteFile();
-            juce::FileOutputStream stream(file);
-            ASSERT_TRUE(stream.openedOk()) << file.getFullPathName();
+            juce::FileOutputStream stream (file);
+            ASSERT_TRUE (stream.openedOk()) << file.getFullPathName();
             juce::PNGImageFormat png;
-            ASSERT_TRUE(png.writeImageToStream(picture, stream));
+            ASSERT_TRUE (png.writeImageToStream (picture, stream));
             pictures[key] = picture;
         }
     };
 
-    render("main");
-    click("BackButton");
-    render("settings");
+    render ("main");
+    click ("BackButton");
+    render ("settings");
 
     for (const auto& [key, picture] : pictures)
     {
         // The page backgrounds cover the window, so the picture is (almost: scaled edges) opaque throughout.
-        EXPECT_GT(countOpaquePixels(picture), picture.getWidth() * picture.getHeight() * 95 / 100) << key;
-        EXPECT_TRUE(outputFolder.getChildFile("editor_" + key + ".png").getSize() > 1000) << key;
+        EXPECT_GT (countOpaquePixels (picture), picture.getWidth() * picture.getHeight() * 95 / 100) << key;
+        EXPECT_TRUE (outputFolder.getChildFile ("editor_" + key + ".png").getSize() > 1000) << key;
     }
 
-    EXPECT_EQ(pictures["main_862x328"].getWidth(), 862);
-    EXPECT_EQ(pictures["main_431x164"].getWidth(), 431);
-    EXPECT_EQ(pictures["main_431x164"].getHeight(), 164);
+    EXPECT_EQ (pictures["main_862x328"].getWidth(), 862);
+    EXPECT_EQ (pictures["main_431x164"].getWidth(), 431);
+    EXPECT_EQ (pictures["main_431x164"].getHeight(), 164);
 
     // The pages differ over a large part of the window, at both sizes.
-    EXPECT_GT(countDifferentPixels(pictures["main_862x328"], pictures["settings_862x328"]), 862 * 328 / 5);
-    EXPECT_GT(countDifferentPixels(pictures["main_431x164"], pictures["settings_431x164"]), 431 * 164 / 5);
+    EXPECT_GT (countDifferentPixels (pictures["main_862x328"], pictures["settings_862x328"]), 862 * 328 / 5);
+    EXPECT_GT (countDifferentPixels (pictures["main_431x164"], pictures["settings_431x164"]), 431 * 164 / 5);
 }
 
-TEST_F(EditorTest, SurvivesBeingOpenedAndClosedWhileItsTimerRuns)
+TEST_F (EditorTest, SurvivesBeingOpenedAndClosedWhileItsTimerRuns)
 {
     for (int round = 0; round < 5; ++round)
     {
-        editor.reset(dynamic_cast<QuellorAudioProcessorEditor*>(processor->createEditorIfNeeded()));
-        ASSERT_NE(editor, nullptr);
-        EXPECT_EQ(processor->getActiveEditor(), editor.get());
-        setStored(kInputMeter, round % 2 == 0 ? 0.4f : 1.0f);
-        runMessageLoop(120); // at least two ticks
-        EXPECT_NEAR(slider("VUSlider").getValue(), round % 2 == 0 ? 0.4 : 1.0, 1.0e-6);
-        EXPECT_EQ(slider("DecaySlider").getValue(), 0.5);
+        editor.reset (dynamic_cast<QuellorAudioProcessorEditor*> (processor->createEditorIfNeeded()));
+        ASSERT_NE (editor, nullptr);
+        EXPECT_EQ (processor->getActiveEditor(), editor.get());
+        setStored (kInputMeter, round % 2 == 0 ? 0.4f : 1.0f);
+        runMessageLoop (120); // at least two ticks
+        EXPECT_NEAR (slider ("VUSlider").getValue(), round % 2 == 0 ? 0.4 : 1.0, 1.0e-6);
+        EXPECT_EQ (slider ("DecaySlider").getValue(), 0.5);
         editor.reset();
-        EXPECT_EQ(processor->getActiveEditor(), nullptr);
+        EXPECT_EQ (processor->getActiveEditor(), nullptr);
     }
 
-    editor = std::make_unique<QuellorAudioProcessorEditor>(*processor);
+    editor = std::make_unique<QuellorAudioProcessorEditor> (*processor);
 }

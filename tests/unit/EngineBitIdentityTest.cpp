@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE("-Wdeprecated-declarations")
+JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE ("-Wdeprecated-declarations")
 
 using namespace tolvmark;
 
@@ -82,29 +82,29 @@ constexpr double programRecords[10][16] = {
 };
 
 /** A program's stores in the order a program change makes them (indexes 0..7, 9..15, then 8). */
-Settings program(int number, const Settings& overrides = {})
+Settings program (int number, const Settings& overrides = {})
 {
     const auto& r = programRecords[number];
     Settings s;
     for (int i = 0; i <= 7; ++i)
-        s.push_back({ i, static_cast<float>(r[i]) });
+        s.push_back ({ i, static_cast<float> (r[i]) });
     for (int i = 9; i <= 13; ++i)
-        s.push_back({ i, static_cast<float>(r[i - 1]) });
-    s.push_back({ kSurroundSwitch, static_cast<float>(r[13]) });
-    s.push_back({ kOversampling, static_cast<float>(r[15]) });
-    s.push_back({ kUseClassic, static_cast<float>(r[14]) });
-    s.insert(s.end(), overrides.begin(), overrides.end());
+        s.push_back ({ i, static_cast<float> (r[i - 1]) });
+    s.push_back ({ kSurroundSwitch, static_cast<float> (r[13]) });
+    s.push_back ({ kOversampling, static_cast<float> (r[15]) });
+    s.push_back ({ kUseClassic, static_cast<float> (r[14]) });
+    s.insert (s.end(), overrides.begin(), overrides.end());
     return s;
 }
 
 /** Program "Standard" with the given path and oversampling value. */
-Settings standardWith(bool classic, float oversampling)
+Settings standardWith (bool classic, float oversampling)
 {
-    return program(0, { { kUseClassic, classic ? 1.0f : 0.0f }, { kOversampling, oversampling } });
+    return program (0, { { kUseClassic, classic ? 1.0f : 0.0f }, { kOversampling, oversampling } });
 }
 
 //==============================================================================
-std::uint64_t splitMix(std::uint64_t x)
+std::uint64_t splitMix (std::uint64_t x)
 {
     x += 0x9e3779b97f4a7c15ULL;
     x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
@@ -113,13 +113,13 @@ std::uint64_t splitMix(std::uint64_t x)
 }
 
 /** Uniform in [-1, 1), a fixed function of the sample number and channel. */
-float uniformNoise(std::int64_t n, int channel)
+float uniformNoise (std::int64_t n, int channel)
 {
-    const auto bits = splitMix(static_cast<std::uint64_t>(n) * 16u + static_cast<std::uint64_t>(channel));
-    return static_cast<float>(static_cast<double>(bits >> 11) / 4503599627370496.0 - 1.0);
+    const auto bits = splitMix (static_cast<std::uint64_t> (n) * 16u + static_cast<std::uint64_t> (channel));
+    return static_cast<float> (static_cast<double> (bits >> 11) / 4503599627370496.0 - 1.0);
 }
 
-float inputSample(Input kind, std::int64_t n, int channel, double sampleRate)
+float inputSample (Input kind, std::int64_t n, int channel, double sampleRate)
 {
     switch (kind)
     {
@@ -130,21 +130,21 @@ float inputSample(Input kind, std::int64_t n, int channel, double sampleRate)
                 return 0.7f;
             return 0.0f;
         case Input::noise:
-            return 0.5f * uniformNoise(n, channel);
+            return 0.5f * uniformNoise (n, channel);
         case Input::loudNoise:
-            return 2.2f * uniformNoise(n, channel);
+            return 2.2f * uniformNoise (n, channel);
         case Input::sine:
-            return static_cast<float>(0.5 * std::sin(2.0 * juce::MathConstants<double>::pi * 220.0 *
-                                                     (channel + 1) * static_cast<double>(n) / sampleRate));
+            return static_cast<float> (0.5 * std::sin (2.0 * juce::MathConstants<double>::pi * 220.0 *
+                                                       (channel + 1) * static_cast<double> (n) / sampleRate));
         case Input::silence:
             return 0.0f;
         case Input::burst:
-            return static_cast<double>(n) < 0.25 * sampleRate ? 0.5f * uniformNoise(n, channel) : 0.0f;
+            return static_cast<double> (n) < 0.25 * sampleRate ? 0.5f * uniformNoise (n, channel) : 0.0f;
     }
     return 0.0f;
 }
 
-juce::AudioChannelSet channelSetFor(int channels)
+juce::AudioChannelSet channelSetFor (int channels)
 {
     switch (channels)
     {
@@ -159,17 +159,17 @@ juce::AudioChannelSet channelSetFor(int channels)
     }
 }
 
-std::uint32_t bitsOf(float v)
+std::uint32_t bitsOf (float v)
 {
     std::uint32_t b;
-    std::memcpy(&b, &v, sizeof b);
+    std::memcpy (&b, &v, sizeof b);
     return b;
 }
 
-std::string describe(float v)
+std::string describe (float v)
 {
     std::ostringstream s;
-    s << std::setprecision(9) << v << " (0x" << std::hex << bitsOf(v) << ")";
+    s << std::setprecision (9) << v << " (0x" << std::hex << bitsOf (v) << ")";
     return s.str();
 }
 
@@ -207,48 +207,49 @@ std::vector<Scenario> scenarios()
 
     std::vector<Scenario> list{
         // The ten factory programs, across rates, layouts, block sizes and inputs.
-        { "Standard_48k_stereo_512_noise", 48000, 2, program(0), 2.5, 512, Input::noise },
-        { "FemaleVocalHall_44k_stereo_17_impulse", 44100, 2, program(1), 2.0, 17, Input::impulse },
-        { "FemaleVocalRoom_48k_51_random_sine", 48000, 6, program(2), 2.0, 0, Input::sine },
-        { "DrumRoom_96k_712_4096_impulse", 96000, 10, program(3), 2.0, 4096, Input::impulse },
-        { "AcousticGuitar_48k_stereo_random_noise", 48000, 2, program(4), 2.5, 0, Input::noise },
-        { "ChorusedGuitar_44k_mono_1_burst", 44100, 1, program(5), 0.6, 1, Input::burst },
-        { "LargeAndDreamy_48k_712_random_sine", 48000, 10, program(6), 2.0, 0, Input::sine },
-        { "SmallRoom_22k_stereo_512_noise", 22050, 2, program(7), 2.0, 512, Input::noise },
-        { "TavrickHall_48k_51_17_impulse", 48000, 6, program(8), 1.5, 17, Input::impulse },
-        { "RealHall_96k_stereo_random_loudnoise", 96000, 2, program(9), 1.5, 0, Input::loudNoise },
+        { "Standard_48k_stereo_512_noise", 48000, 2, program (0), 2.5, 512, Input::noise },
+        { "FemaleVocalHall_44k_stereo_17_impulse", 44100, 2, program (1), 2.0, 17, Input::impulse },
+        { "FemaleVocalRoom_48k_51_random_sine", 48000, 6, program (2), 2.0, 0, Input::sine },
+        { "DrumRoom_96k_712_4096_impulse", 96000, 10, program (3), 2.0, 4096, Input::impulse },
+        { "AcousticGuitar_48k_stereo_random_noise", 48000, 2, program (4), 2.5, 0, Input::noise },
+        { "ChorusedGuitar_44k_mono_1_burst", 44100, 1, program (5), 0.6, 1, Input::burst },
+        { "LargeAndDreamy_48k_712_random_sine", 48000, 10, program (6), 2.0, 0, Input::sine },
+        { "SmallRoom_22k_stereo_512_noise", 22050, 2, program (7), 2.0, 512, Input::noise },
+        { "TavrickHall_48k_51_17_impulse", 48000, 6, program (8), 1.5, 17, Input::impulse },
+        { "RealHall_96k_stereo_random_loudnoise", 96000, 2, program (9), 1.5, 0, Input::loudNoise },
 
         // Every oversampling step, in-between values and the top value, on both paths.
-        { "Classic_os0_44k_stereo_random_burst", 44100, 2, standardWith(classic, 0.0f), 2.0, 0,
+        { "Classic_os0_44k_stereo_random_burst", 44100, 2, standardWith (classic, 0.0f), 2.0, 0,
           Input::burst },
-        { "Modern_os0_48k_stereo_512_noise", 48000, 2, standardWith(modern, 0.0f), 2.5, 512, Input::noise },
-        { "Classic_os025_48k_mono_random_sine", 48000, 1, standardWith(classic, 0.25f), 1.5, 0, Input::sine },
-        { "Modern_os025_44k_51_512_impulse", 44100, 6, standardWith(modern, 0.25f), 1.5, 512,
+        { "Modern_os0_48k_stereo_512_noise", 48000, 2, standardWith (modern, 0.0f), 2.5, 512, Input::noise },
+        { "Classic_os025_48k_mono_random_sine", 48000, 1, standardWith (classic, 0.25f), 1.5, 0,
+          Input::sine },
+        { "Modern_os025_44k_51_512_impulse", 44100, 6, standardWith (modern, 0.25f), 1.5, 512,
           Input::impulse },
-        { "Classic_os05_96k_stereo_4096_noise", 96000, 2, standardWith(classic, 0.5f), 1.5, 4096,
+        { "Classic_os05_96k_stereo_4096_noise", 96000, 2, standardWith (classic, 0.5f), 1.5, 4096,
           Input::noise },
-        { "Modern_os05_22k_712_random_burst", 22050, 10, standardWith(modern, 0.5f), 2.0, 0, Input::burst },
-        { "Modern_os075_48k_stereo_1_noise", 48000, 2, standardWith(modern, 0.75f), 0.4, 1, Input::noise },
-        { "Classic_os1_48k_stereo_random_noise", 48000, 2, standardWith(classic, 1.0f), 2.0, 0,
+        { "Modern_os05_22k_712_random_burst", 22050, 10, standardWith (modern, 0.5f), 2.0, 0, Input::burst },
+        { "Modern_os075_48k_stereo_1_noise", 48000, 2, standardWith (modern, 0.75f), 0.4, 1, Input::noise },
+        { "Classic_os1_48k_stereo_random_noise", 48000, 2, standardWith (classic, 1.0f), 2.0, 0,
           Input::noise },
-        { "Modern_os1_96k_51_random_burst", 96000, 6, standardWith(modern, 1.0f), 2.0, 0, Input::burst },
-        { "Classic_os037_44k_stereo_17_sine", 44100, 2, standardWith(classic, 0.37f), 1.5, 17, Input::sine },
-        { "Modern_os062_48k_stereo_random_noise", 48000, 2, standardWith(modern, 0.62f), 1.5, 0,
+        { "Modern_os1_96k_51_random_burst", 96000, 6, standardWith (modern, 1.0f), 2.0, 0, Input::burst },
+        { "Classic_os037_44k_stereo_17_sine", 44100, 2, standardWith (classic, 0.37f), 1.5, 17, Input::sine },
+        { "Modern_os062_48k_stereo_random_noise", 48000, 2, standardWith (modern, 0.62f), 1.5, 0,
           Input::noise },
-        { "Modern_os09_44k_mono_512_impulse", 44100, 1, standardWith(modern, 0.9f), 1.5, 512,
+        { "Modern_os09_44k_mono_512_impulse", 44100, 1, standardWith (modern, 0.9f), 1.5, 512,
           Input::impulse },
 
         // Parameter changes and bypass between blocks, in three layouts.
-        { "Automation_48k_stereo_random_noise", 48000, 2, program(0), 3.0, 0, Input::noise, automation },
-        { "Automation_44k_712_512_sine", 44100, 10, program(4), 1.6, 512, Input::sine, automation },
-        { "Automation_96k_mono_1024_loudnoise", 96000, 1, program(6), 1.5, 1024, Input::loudNoise,
+        { "Automation_48k_stereo_random_noise", 48000, 2, program (0), 3.0, 0, Input::noise, automation },
+        { "Automation_44k_712_512_sine", 44100, 10, program (4), 1.6, 512, Input::sine, automation },
+        { "Automation_96k_mono_1024_loudnoise", 96000, 1, program (6), 1.5, 1024, Input::loudNoise,
           automation },
 
         // Non-finite input samples, then the reverb must carry on alike.
         { "NonFinite_classic_48k_stereo_512",
           48000,
           2,
-          program(0),
+          program (0),
           1.5,
           512,
           Input::noise,
@@ -257,7 +258,7 @@ std::vector<Scenario> scenarios()
         { "NonFinite_modern_44k_51_random",
           44100,
           6,
-          program(9, { { kMix, 0.5f } }),
+          program (9, { { kMix, 0.5f } }),
           1.5,
           0,
           Input::sine,
@@ -266,7 +267,7 @@ std::vector<Scenario> scenarios()
         { "NonFinite_classic_48k_mono_17",
           48000,
           1,
-          program(2, { { kMix, 0.0f } }),
+          program (2, { { kMix, 0.0f } }),
           0.5,
           17,
           Input::noise,
@@ -274,20 +275,20 @@ std::vector<Scenario> scenarios()
           { 3, 200 } },
 
         // Silence from the start, rates without a band-limit set, and a processor that is never prepared.
-        { "Silence_modern_48k_stereo_random", 48000, 2, standardWith(modern, 0.5f), 1.0, 0, Input::silence },
-        { "Silence_classic_44k_712_512", 44100, 10, program(1), 1.0, 512, Input::silence },
-        { "Rate88k_classic_stereo_random_noise", 88200, 2, program(5), 1.0, 0, Input::noise },
-        { "Rate32k_modern_51_512_impulse", 32000, 6, program(9), 1.5, 512, Input::impulse },
-        { "OutOfRange_classic_48k_stereo_random_noise", 48000, 2, program(0, outOfRange), 1.5, 0,
+        { "Silence_modern_48k_stereo_random", 48000, 2, standardWith (modern, 0.5f), 1.0, 0, Input::silence },
+        { "Silence_classic_44k_712_512", 44100, 10, program (1), 1.0, 512, Input::silence },
+        { "Rate88k_classic_stereo_random_noise", 88200, 2, program (5), 1.0, 0, Input::noise },
+        { "Rate32k_modern_51_512_impulse", 32000, 6, program (9), 1.5, 512, Input::impulse },
+        { "OutOfRange_classic_48k_stereo_random_noise", 48000, 2, program (0, outOfRange), 1.5, 0,
           Input::noise },
-        { "OutOfRange_modern_44k_51_512_impulse", 44100, 6, program(4, outOfRange), 1.5, 512,
+        { "OutOfRange_modern_44k_51_512_impulse", 44100, 6, program (4, outOfRange), 1.5, 512,
           Input::impulse },
 
         // Low rates: the high-cut (13 kHz), tone (9 kHz) and high shelves (6 kHz) reach half the rate.
-        { "LowRate22k_classic_highcut13k_stereo_random_noise", 22050, 2, program(1), 1.5, 0, Input::noise },
-        { "LowRate16k_classic_mono_512_impulse", 16000, 1, program(5), 1.5, 512, Input::impulse },
-        { "LowRate8k_modern_51_random_noise", 8000, 6, program(4), 2.0, 0, Input::noise },
-        { "LowRate8k_classic_stereo_64_burst", 8000, 2, program(1, { { kLow, 1.0f } }), 2.0, 64,
+        { "LowRate22k_classic_highcut13k_stereo_random_noise", 22050, 2, program (1), 1.5, 0, Input::noise },
+        { "LowRate16k_classic_mono_512_impulse", 16000, 1, program (5), 1.5, 512, Input::impulse },
+        { "LowRate8k_modern_51_random_noise", 8000, 6, program (4), 2.0, 0, Input::noise },
+        { "LowRate8k_classic_stereo_64_burst", 8000, 2, program (1, { { kLow, 1.0f } }), 2.0, 64,
           Input::burst },
 
         { "Unprepared_classic_stereo_256_noise", 44100, 2, {}, 2.0, 256, Input::noise, {}, {}, false },
@@ -296,7 +297,7 @@ std::vector<Scenario> scenarios()
 }
 
 /** Names the scenario in failure messages. */
-void PrintTo(const Scenario& sc, std::ostream* os)
+void PrintTo (const Scenario& sc, std::ostream* os)
 {
     *os << sc.name;
 }
@@ -306,7 +307,7 @@ class EngineBitIdentity : public ::testing::TestWithParam<Scenario>
 {
 };
 
-TEST_P(EngineBitIdentity, OutputAndMeterMatchTheReferenceToTheBit)
+TEST_P (EngineBitIdentity, OutputAndMeterMatchTheReferenceToTheBit)
 {
     const Scenario& sc = GetParam();
 
@@ -314,32 +315,32 @@ TEST_P(EngineBitIdentity, OutputAndMeterMatchTheReferenceToTheBit)
     auto reference = std::make_unique<tolvmark_reference::ReferenceReverb>();
 
     juce::AudioProcessor::BusesLayout layout;
-    layout.inputBuses.add(channelSetFor(sc.channels));
-    layout.outputBuses.add(channelSetFor(sc.channels));
-    ASSERT_TRUE(plugin->setBusesLayout(layout));
-    ASSERT_EQ(plugin->getTotalNumOutputChannels(), sc.channels);
+    layout.inputBuses.add (channelSetFor (sc.channels));
+    layout.outputBuses.add (channelSetFor (sc.channels));
+    ASSERT_TRUE (plugin->setBusesLayout (layout));
+    ASSERT_EQ (plugin->getTotalNumOutputChannels(), sc.channels);
 
-    auto apply = [&](const Settings& settings)
+    auto apply = [&] (const Settings& settings)
     {
         for (const auto& change : settings)
         {
-            plugin->setParameter(change.index, change.value);
-            reference->setParameter(change.index, change.value);
+            plugin->setParameter (change.index, change.value);
+            reference->setParameter (change.index, change.value);
         }
     };
 
     if (sc.prepare)
     {
-        plugin->prepareToPlay(sc.sampleRate, sc.blockSize > 0 ? sc.blockSize : 4096);
-        reference->prepareToPlay(sc.sampleRate);
+        plugin->prepareToPlay (sc.sampleRate, sc.blockSize > 0 ? sc.blockSize : 4096);
+        reference->prepareToPlay (sc.sampleRate);
     }
-    apply(sc.settings);
+    apply (sc.settings);
 
-    std::mt19937 blockSizes(static_cast<std::uint32_t>(std::hash<std::string>{}(sc.name)));
-    const auto totalSamples = static_cast<std::int64_t>(sc.seconds * sc.sampleRate);
+    std::mt19937 blockSizes (static_cast<std::uint32_t> (std::hash<std::string>{}(sc.name)));
+    const auto totalSamples = static_cast<std::int64_t> (sc.seconds * sc.sampleRate);
 
-    juce::AudioBuffer<float> pluginBuffer(sc.channels, 4096);
-    juce::AudioBuffer<float> referenceBuffer(sc.channels, 4096);
+    juce::AudioBuffer<float> pluginBuffer (sc.channels, 4096);
+    juce::AudioBuffer<float> referenceBuffer (sc.channels, 4096);
     juce::MidiBuffer midi;
 
     std::int64_t position = 0;
@@ -348,28 +349,28 @@ TEST_P(EngineBitIdentity, OutputAndMeterMatchTheReferenceToTheBit)
     {
         for (const auto& timed : sc.changes)
             if (timed.block == block)
-                apply(timed.changes);
+                apply (timed.changes);
 
         int n = sc.blockSize;
         if (n == 0)
         {
-            const int pick = static_cast<int>(blockSizes() % 100);
+            const int pick = static_cast<int> (blockSizes() % 100);
             n = pick < 5    ? 0
                 : pick < 10 ? 4096
-                : pick < 20 ? 1 + static_cast<int>(blockSizes() % 16)
-                            : static_cast<int>(blockSizes() % 1500);
+                : pick < 20 ? 1 + static_cast<int> (blockSizes() % 16)
+                            : static_cast<int> (blockSizes() % 1500);
         }
 
-        const bool nonFinite = std::find(sc.nonFiniteBlocks.begin(), sc.nonFiniteBlocks.end(), block) !=
+        const bool nonFinite = std::find (sc.nonFiniteBlocks.begin(), sc.nonFiniteBlocks.end(), block) !=
                                sc.nonFiniteBlocks.end();
 
-        pluginBuffer.setSize(sc.channels, n, false, false, true);
-        referenceBuffer.setSize(sc.channels, n, false, false, true);
+        pluginBuffer.setSize (sc.channels, n, false, false, true);
+        referenceBuffer.setSize (sc.channels, n, false, false, true);
         for (int ch = 0; ch < sc.channels; ++ch)
         {
             for (int i = 0; i < n; ++i)
             {
-                float x = inputSample(sc.input, position + i, ch, sc.sampleRate);
+                float x = inputSample (sc.input, position + i, ch, sc.sampleRate);
                 if (nonFinite)
                 {
                     if ((i + ch) % 7 == 3)
@@ -379,33 +380,33 @@ TEST_P(EngineBitIdentity, OutputAndMeterMatchTheReferenceToTheBit)
                     else if ((i + ch) % 13 == 7)
                         x = -std::numeric_limits<float>::infinity();
                 }
-                pluginBuffer.setSample(ch, i, x);
-                referenceBuffer.setSample(ch, i, x);
+                pluginBuffer.setSample (ch, i, x);
+                referenceBuffer.setSample (ch, i, x);
             }
         }
 
-        plugin->processBlock(pluginBuffer, midi);
-        reference->processBlock(referenceBuffer);
+        plugin->processBlock (pluginBuffer, midi);
+        reference->processBlock (referenceBuffer);
 
         for (int ch = 0; ch < sc.channels; ++ch)
         {
-            const float* got = pluginBuffer.getReadPointer(ch);
-            const float* want = referenceBuffer.getReadPointer(ch);
-            if (n > 0 && std::memcmp(got, want, sizeof(float) * static_cast<size_t>(n)) != 0)
+            const float* got = pluginBuffer.getReadPointer (ch);
+            const float* want = referenceBuffer.getReadPointer (ch);
+            if (n > 0 && std::memcmp (got, want, sizeof (float) * static_cast<size_t> (n)) != 0)
             {
                 int i = 0;
-                while (bitsOf(got[i]) == bitsOf(want[i]))
+                while (bitsOf (got[i]) == bitsOf (want[i]))
                     ++i;
                 FAIL() << "first difference in block " << block << " (" << n << " samples), channel "
                        << ch + 1 << ", sample " << i << " (sample " << position + i
-                       << " of the scenario): plug-in " << describe(got[i]) << ", reference "
-                       << describe(want[i]);
+                       << " of the scenario): plug-in " << describe (got[i]) << ", reference "
+                       << describe (want[i]);
             }
         }
 
-        const float pluginMeter = plugin->getParameter(kInputMeter);
-        const float referenceMeter = reference->getParameter(kInputMeter);
-        ASSERT_EQ(bitsOf(pluginMeter), bitsOf(referenceMeter))
+        const float pluginMeter = plugin->getParameter (kInputMeter);
+        const float referenceMeter = reference->getParameter (kInputMeter);
+        ASSERT_EQ (bitsOf (pluginMeter), bitsOf (referenceMeter))
             << "input meter after block " << block << ": plug-in " << pluginMeter << ", reference "
             << referenceMeter;
 
@@ -413,46 +414,46 @@ TEST_P(EngineBitIdentity, OutputAndMeterMatchTheReferenceToTheBit)
         samplesCompared += n;
     }
 
-    EXPECT_GE(samplesCompared, totalSamples);
+    EXPECT_GE (samplesCompared, totalSamples);
 }
 
-INSTANTIATE_TEST_SUITE_P(Scenarios, EngineBitIdentity, ::testing::ValuesIn(scenarios()),
-                         [](const ::testing::TestParamInfo<Scenario>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P (Scenarios, EngineBitIdentity, ::testing::ValuesIn (scenarios()),
+                          [] (const ::testing::TestParamInfo<Scenario>& info) { return info.param.name; });
 
 //==============================================================================
 // The comparison above is only worth something if the reference really renders a reverb: check that
 // it answers an impulse with a long, finite tail in each path, so a silent or broken reference (which a
 // broken engine could match) fails here.
-TEST(EngineBitIdentityReference, RendersAFiniteDecayingTailInBothPaths)
+TEST (EngineBitIdentityReference, RendersAFiniteDecayingTailInBothPaths)
 {
     for (const bool classic : { true, false })
     {
         auto reference = std::make_unique<tolvmark_reference::ReferenceReverb>();
-        reference->prepareToPlay(48000.0);
-        for (const auto& change : standardWith(classic, 0.5f))
-            reference->setParameter(change.index, change.value);
+        reference->prepareToPlay (48000.0);
+        for (const auto& change : standardWith (classic, 0.5f))
+            reference->setParameter (change.index, change.value);
 
-        juce::AudioBuffer<float> buffer(2, 512);
+        juce::AudioBuffer<float> buffer (2, 512);
         double energyEarly = 0.0, energyLate = 0.0;
         bool finite = true;
         for (int block = 0; block < 200; ++block)
         {
             buffer.clear();
             if (block == 0)
-                buffer.setSample(0, 0, 1.0f);
-            reference->processBlock(buffer);
+                buffer.setSample (0, 0, 1.0f);
+            reference->processBlock (buffer);
             for (int ch = 0; ch < 2; ++ch)
                 for (int i = 0; i < 512; ++i)
                 {
-                    const double v = buffer.getSample(ch, i);
-                    finite = finite && std::isfinite(v);
+                    const double v = buffer.getSample (ch, i);
+                    finite = finite && std::isfinite (v);
                     (block < 20 ? energyEarly : block >= 100 ? energyLate : energyEarly) += v * v;
                 }
         }
-        EXPECT_TRUE(finite) << (classic ? "classic" : "modern");
-        EXPECT_GT(energyEarly, 1e-3) << (classic ? "classic" : "modern");
-        EXPECT_GT(energyLate, 0.0) << (classic ? "classic" : "modern") << ": the tail reaches beyond 1 s";
-        EXPECT_LT(energyLate, energyEarly * 1e-2) << (classic ? "classic" : "modern") << ": the tail decays";
+        EXPECT_TRUE (finite) << (classic ? "classic" : "modern");
+        EXPECT_GT (energyEarly, 1e-3) << (classic ? "classic" : "modern");
+        EXPECT_GT (energyLate, 0.0) << (classic ? "classic" : "modern") << ": the tail reaches beyond 1 s";
+        EXPECT_LT (energyLate, energyEarly * 1e-2) << (classic ? "classic" : "modern") << ": the tail decays";
     }
 }
 } // namespace

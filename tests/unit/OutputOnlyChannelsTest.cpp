@@ -39,7 +39,8 @@ TEST_P (OutputOnlyChannels, StartFromSilenceWhateverTheHostLeftInThem)
     const auto& layout = GetParam();
     const int inputs = layout.input.size();
     const int outputs = layout.output.size();
-    const float garbage[] = { std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(), 1.0e30f };
+    const float garbage[] = { std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+                              1.0e30f };
 
     for (const bool bypassed : { false, true })
     {
@@ -54,8 +55,9 @@ TEST_P (OutputOnlyChannels, StartFromSilenceWhateverTheHostLeftInThem)
         {
             for (int c = 0; c < outputs; ++c)
                 for (int i = 0; i < 256; ++i)
-                    buffer.setSample (c, i, c < inputs ? 0.25f * std::sin (0.01f * (float) (i + 256 * block))
-                                                        : garbage[(i + c) % 3]);
+                    buffer.setSample (c, i,
+                                      c < inputs ? 0.25f * std::sin (0.01f * (float)(i + 256 * block))
+                                                 : garbage[(i + c) % 3]);
             processor->processBlock (buffer, midi);
 
             for (int c = 0; c < outputs; ++c)
@@ -71,7 +73,7 @@ TEST_P (OutputOnlyChannels, StartFromSilenceWhateverTheHostLeftInThem)
         }
 
         // The meter saw only the real input (peak 0.25: step 1).
-        if (! bypassed)
+        if (!bypassed)
         {
             EXPECT_FLOAT_EQ (processor->getParameter (tolvmark::kInputMeter), 0.2f);
         }
@@ -80,8 +82,9 @@ TEST_P (OutputOnlyChannels, StartFromSilenceWhateverTheHostLeftInThem)
 
 INSTANTIATE_TEST_SUITE_P (
     Layouts, OutputOnlyChannels,
-    ::testing::Values (LayoutCase { juce::AudioChannelSet::mono(), juce::AudioChannelSet::stereo() },
-                       LayoutCase { juce::AudioChannelSet::stereo(), juce::AudioChannelSet::create5point1() },
-                       LayoutCase { juce::AudioChannelSet::mono(), juce::AudioChannelSet::create7point1point2() }));
+    ::testing::Values (LayoutCase{ juce::AudioChannelSet::mono(), juce::AudioChannelSet::stereo() },
+                       LayoutCase{ juce::AudioChannelSet::stereo(), juce::AudioChannelSet::create5point1() },
+                       LayoutCase{ juce::AudioChannelSet::mono(),
+                                   juce::AudioChannelSet::create7point1point2() }));
 
 JUCE_END_IGNORE_WARNINGS_GCC_LIKE

@@ -21,14 +21,22 @@ std::unique_ptr<QuellorAudioProcessor> makeProcessor()
 
 juce::AudioChannelSet setNamed (const std::string& name)
 {
-    if (name == "mono") return juce::AudioChannelSet::mono();
-    if (name == "stereo") return juce::AudioChannelSet::stereo();
-    if (name == "5.1") return juce::AudioChannelSet::create5point1();
-    if (name == "7.1.2") return juce::AudioChannelSet::create7point1point2();
-    if (name == "7.1") return juce::AudioChannelSet::create7point1();
-    if (name == "quad") return juce::AudioChannelSet::quadraphonic();
-    if (name == "3ch") return juce::AudioChannelSet::createLCR();
-    if (name == "disabled") return juce::AudioChannelSet::disabled();
+    if (name == "mono")
+        return juce::AudioChannelSet::mono();
+    if (name == "stereo")
+        return juce::AudioChannelSet::stereo();
+    if (name == "5.1")
+        return juce::AudioChannelSet::create5point1();
+    if (name == "7.1.2")
+        return juce::AudioChannelSet::create7point1point2();
+    if (name == "7.1")
+        return juce::AudioChannelSet::create7point1();
+    if (name == "quad")
+        return juce::AudioChannelSet::quadraphonic();
+    if (name == "3ch")
+        return juce::AudioChannelSet::createLCR();
+    if (name == "disabled")
+        return juce::AudioChannelSet::disabled();
     return {};
 }
 } // namespace
@@ -60,7 +68,7 @@ TEST_P (BusLayoutTest, FollowsTheLayoutRule)
 
 static std::vector<LayoutCase> allLayoutCases()
 {
-    const std::vector<std::string> supported { "mono", "stereo", "5.1", "7.1.2" };
+    const std::vector<std::string> supported{ "mono", "stereo", "5.1", "7.1.2" };
     std::vector<LayoutCase> cases;
 
     // Every pair of the four supported sets: accepted exactly when inputs <= outputs.
@@ -118,9 +126,10 @@ TEST (Parameters, NamesDefaultsAndConstructorValues)
     auto processor = makeProcessor();
     ASSERT_EQ (processor->getNumParameters(), 16);
 
-    const char* names[] = { "predelay",  "decay",      "low",         "high",        "fhighcut2",      "fhighcut3",
-                            "fmix",      "bypass",     "use_classic", "leftlevel",   "rightlevel",     "centerlevel",
-                            "leftslevel", "rightslevel", "surroundswitch", "oversampling" };
+    const char* names[] = { "predelay",    "decay",       "low",        "high",        "fhighcut2",
+                            "fhighcut3",   "fmix",        "bypass",     "use_classic", "leftlevel",
+                            "rightlevel",  "centerlevel", "leftslevel", "rightslevel", "surroundswitch",
+                            "oversampling" };
     const float defaults[] = { 0.33333334f, 0.5f, 0.25f, 1.0f, 0.75f, 0.75f, 1.0f, 0.0f,
                                1.0f,        0.5f, 0.5f,  0.5f, 0.5f,  0.5f,  1.0f, 0.75f };
     const float initial[] = { 0.0f, 0.5f, 0.5f, 1.0f, 0.75f, 0.75f, 1.0f, 0.0f,
@@ -170,25 +179,26 @@ TEST_P (ParameterTextTest, FormatsTheStoredValue)
 INSTANTIATE_TEST_SUITE_P (
     Texts, ParameterTextTest,
     ::testing::Values (
-        TextCase { kDecay, 0.0f, "0.40 s" }, TextCase { kDecay, 0.0625f, "0.40 s" },
-        TextCase { kDecay, 0.07f, "0.60 s" }, TextCase { kDecay, 0.5f, "2.00 s" },
-        TextCase { kDecay, 0.51f, "2.20 s" }, TextCase { kDecay, 1.0f, "4.50 s" },
-        TextCase { kDecay, 1.5f, "4.50 s" }, // above 1 the step stays on the last entry
-        TextCase { kLow, 0.25f, "0.50 x" }, TextCase { kLow, 0.26f, "1.00 x" }, TextCase { kLow, 1.0f, "2.00 x" },
-        TextCase { kLow, 3.0f, "2.00 x" }, TextCase { kHigh, 0.75f, "0.50 x" }, TextCase { kHigh, 0.76f, "max" },
-        TextCase { kHigh, 1.0f, "max" }, TextCase { kHigh, 0.0f, "0.25 x" }, TextCase { kHigh, 0.3f, "0.33 x" },
-        TextCase { kHighCut2, 0.0f, "5.00 kHz" }, TextCase { kHighCut2, 0.75f, "11.00 kHz" },
-        TextCase { kHighCut3, 1.0f, "13.00 kHz" }, TextCase { kMix, 1.0f, "100.00 %" },
-        TextCase { kMix, 0.57f, "57.00 %" }, TextCase { kPredelay, 1.0f / 3.0f, "40.00 ms" },
-        TextCase { kPredelay, 1.0f, "120.00 ms" }, TextCase { kLeftLevel, 0.5f, "-0.02 dB" },
-        TextCase { kRightSLevel, 1.0f, "6.00 dB" }, TextCase { kCenterLevel, 0.000501187f, "-60.00 dB" },
-        TextCase { kOversampling, 0.2399f, "1 x" }, TextCase { kOversampling, 0.24f, "1 x" },
-        TextCase { kOversampling, 0.25f, "2 x" }, TextCase { kOversampling, 0.49f, "3 x" },
-        TextCase { kOversampling, 0.5f, "3 x" }, TextCase { kOversampling, 0.74f, "4 x" },
-        TextCase { kOversampling, 0.75f, "4 x" }, TextCase { kOversampling, 1.0f, "4 x" },
-        TextCase { kBypass, 0.3f, "OFF" }, TextCase { kBypass, 0.0f, "ON" },
-        TextCase { kUseClassic, 1.0f, "classic" }, TextCase { kUseClassic, 0.0f, "modern" },
-        TextCase { kSurroundSwitch, 1.0f, "reversed" }, TextCase { kSurroundSwitch, 0.0f, "normal" }));
+        TextCase{ kDecay, 0.0f, "0.40 s" }, TextCase{ kDecay, 0.0625f, "0.40 s" },
+        TextCase{ kDecay, 0.07f, "0.60 s" }, TextCase{ kDecay, 0.5f, "2.00 s" },
+        TextCase{ kDecay, 0.51f, "2.20 s" }, TextCase{ kDecay, 1.0f, "4.50 s" },
+        TextCase{ kDecay, 1.5f, "4.50 s" }, // above 1 the step stays on the last entry
+        TextCase{ kLow, 0.25f, "0.50 x" }, TextCase{ kLow, 0.26f, "1.00 x" },
+        TextCase{ kLow, 1.0f, "2.00 x" }, TextCase{ kLow, 3.0f, "2.00 x" },
+        TextCase{ kHigh, 0.75f, "0.50 x" }, TextCase{ kHigh, 0.76f, "max" }, TextCase{ kHigh, 1.0f, "max" },
+        TextCase{ kHigh, 0.0f, "0.25 x" }, TextCase{ kHigh, 0.3f, "0.33 x" },
+        TextCase{ kHighCut2, 0.0f, "5.00 kHz" }, TextCase{ kHighCut2, 0.75f, "11.00 kHz" },
+        TextCase{ kHighCut3, 1.0f, "13.00 kHz" }, TextCase{ kMix, 1.0f, "100.00 %" },
+        TextCase{ kMix, 0.57f, "57.00 %" }, TextCase{ kPredelay, 1.0f / 3.0f, "40.00 ms" },
+        TextCase{ kPredelay, 1.0f, "120.00 ms" }, TextCase{ kLeftLevel, 0.5f, "-0.02 dB" },
+        TextCase{ kRightSLevel, 1.0f, "6.00 dB" }, TextCase{ kCenterLevel, 0.000501187f, "-60.00 dB" },
+        TextCase{ kOversampling, 0.2399f, "1 x" }, TextCase{ kOversampling, 0.24f, "1 x" },
+        TextCase{ kOversampling, 0.25f, "2 x" }, TextCase{ kOversampling, 0.49f, "3 x" },
+        TextCase{ kOversampling, 0.5f, "3 x" }, TextCase{ kOversampling, 0.74f, "4 x" },
+        TextCase{ kOversampling, 0.75f, "4 x" }, TextCase{ kOversampling, 1.0f, "4 x" },
+        TextCase{ kBypass, 0.3f, "OFF" }, TextCase{ kBypass, 0.0f, "ON" },
+        TextCase{ kUseClassic, 1.0f, "classic" }, TextCase{ kUseClassic, 0.0f, "modern" },
+        TextCase{ kSurroundSwitch, 1.0f, "reversed" }, TextCase{ kSurroundSwitch, 0.0f, "normal" }));
 
 TEST (Parameters, LevelTextOfZeroIsMinusInfinityAsJuceFormatsIt)
 {
@@ -203,7 +213,7 @@ TEST (Parameters, FlagsStoreOneForAnyNonZeroValueIncludingNaN)
     auto processor = makeProcessor();
     const float nan = std::numeric_limits<float>::quiet_NaN();
 
-    for (int index : std::initializer_list<int> { kBypass, kUseClassic, kSurroundSwitch })
+    for (int index : std::initializer_list<int>{ kBypass, kUseClassic, kSurroundSwitch })
     {
         processor->setParameter (index, 0.3f);
         EXPECT_EQ (processor->getParameter (index), 1.0f) << index;
@@ -222,8 +232,9 @@ TEST (Parameters, FloatsAreStoredUnclampedButNonFiniteValuesAreIgnored)
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
 
-    for (int index : std::initializer_list<int> { kPredelay, kDecay, kLow, kHigh, kHighCut2, kHighCut3, kMix, kLeftLevel, kRightLevel,
-                       kCenterLevel, kLeftSLevel, kRightSLevel, kOversampling, (int) kInputMeter })
+    for (int index : std::initializer_list<int>{ kPredelay, kDecay, kLow, kHigh, kHighCut2, kHighCut3, kMix,
+                                                 kLeftLevel, kRightLevel, kCenterLevel, kLeftSLevel,
+                                                 kRightSLevel, kOversampling, (int)kInputMeter })
     {
         processor->setParameter (index, 0.3f);
         processor->setParameter (index, nan);
@@ -259,8 +270,8 @@ TEST (StepRules, DecayAndQuarterStepsFollowTheirThresholds)
         int decay, quarter;
     };
 
-    const Case cases[] = { { -1.0f, 0, 0 }, { 0.0f, 0, 0 },    { 0.0625f, 0, 0 }, { 0.07f, 1, 0 },
-                           { 0.25f, 3, 0 }, { 0.26f, 4, 1 },   { 0.5f, 7, 1 },    { 0.51f, 8, 2 },
+    const Case cases[] = { { -1.0f, 0, 0 },  { 0.0f, 0, 0 },   { 0.0625f, 0, 0 }, { 0.07f, 1, 0 },
+                           { 0.25f, 3, 0 },  { 0.26f, 4, 1 },  { 0.5f, 7, 1 },    { 0.51f, 8, 2 },
                            { 0.75f, 11, 2 }, { 0.76f, 12, 3 }, { 1.0f, 15, 3 },   { 7.0f, 15, 3 } };
 
     for (const auto& c : cases)

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE("-Wdeprecated-declarations")
+JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE ("-Wdeprecated-declarations")
 
 using namespace tolvmark;
 
@@ -28,10 +28,10 @@ juce::uint32 fakeClock()
 }
 
 /** A processor built at fake time `constructedAt`, with the clock then moved past the guard. */
-std::unique_ptr<QuellorAudioProcessor> makeProcessor(juce::uint32 constructedAt = 5000)
+std::unique_ptr<QuellorAudioProcessor> makeProcessor (juce::uint32 constructedAt = 5000)
 {
     fakeNow = constructedAt;
-    auto processor = std::make_unique<QuellorAudioProcessor>(&fakeClock);
+    auto processor = std::make_unique<QuellorAudioProcessor> (&fakeClock);
     fakeNow = constructedAt + 1000;
     return processor;
 }
@@ -41,10 +41,10 @@ struct RecordingProcessor : public QuellorAudioProcessor
 {
     using QuellorAudioProcessor::QuellorAudioProcessor;
 
-    void setParameter(int index, float value) override
+    void setParameter (int index, float value) override
     {
-        calls.push_back(index);
-        QuellorAudioProcessor::setParameter(index, value);
+        calls.push_back (index);
+        QuellorAudioProcessor::setParameter (index, value);
     }
 
     std::vector<int> calls;
@@ -53,45 +53,45 @@ struct RecordingProcessor : public QuellorAudioProcessor
 /** Collects the parameter changes a processor reports to its host. */
 struct ChangeRecorder : public juce::AudioProcessorListener
 {
-    void audioProcessorParameterChanged(juce::AudioProcessor*, int index, float value) override
+    void audioProcessorParameterChanged (juce::AudioProcessor*, int index, float value) override
     {
         changes[index] = value;
     }
-    void audioProcessorChanged(juce::AudioProcessor*, const ChangeDetails&) override {}
+    void audioProcessorChanged (juce::AudioProcessor*, const ChangeDetails&) override {}
 
     std::map<int, float> changes;
 };
 
-std::string stateOf(QuellorAudioProcessor& processor)
+std::string stateOf (QuellorAudioProcessor& processor)
 {
     juce::MemoryBlock block;
-    processor.getStateInformation(block);
-    return juce::String::toHexString(block.getData(), (int)block.getSize(), 0).toStdString();
+    processor.getStateInformation (block);
+    return juce::String::toHexString (block.getData(), (int)block.getSize(), 0).toStdString();
 }
 
-juce::MemoryBlock stateBlock(QuellorAudioProcessor& processor)
+juce::MemoryBlock stateBlock (QuellorAudioProcessor& processor)
 {
     juce::MemoryBlock block;
-    processor.getStateInformation(block);
+    processor.getStateInformation (block);
     return block;
 }
 
 /** A block in the saved-state layout around `text`: magic, length word, text, terminating zero. */
-juce::MemoryBlock blockAround(const std::string& text)
+juce::MemoryBlock blockAround (const std::string& text)
 {
     juce::MemoryBlock block;
-    juce::MemoryOutputStream out(block, false);
-    out.writeInt(0x21324356);
-    out.writeInt((int)text.size());
-    out.write(text.data(), text.size());
-    out.writeByte(0);
+    juce::MemoryOutputStream out (block, false);
+    out.writeInt (0x21324356);
+    out.writeInt ((int)text.size());
+    out.write (text.data(), text.size());
+    out.writeByte (0);
     out.flush();
     return block;
 }
 
-std::string textOf(const juce::MemoryBlock& block)
+std::string textOf (const juce::MemoryBlock& block)
 {
-    return std::string(static_cast<const char*>(block.getData()) + 8, block.getSize() - 9);
+    return std::string (static_cast<const char*> (block.getData()) + 8, block.getSize() - 9);
 }
 
 const std::string header = "<?xml version=\"1.0\" encoding=\"UTF-8\"?> ";
@@ -127,47 +127,47 @@ const std::string initialStateText =
 } // namespace
 
 //==============================================================================
-TEST(FactoryPrograms, ListsTenNamedProgramsWithoutApplyingOneAtConstruction)
+TEST (FactoryPrograms, ListsTenNamedProgramsWithoutApplyingOneAtConstruction)
 {
     auto processor = makeProcessor();
 
-    EXPECT_EQ(processor->getNumPrograms(), 10);
-    EXPECT_EQ(processor->getCurrentProgram(), 0);
+    EXPECT_EQ (processor->getNumPrograms(), 10);
+    EXPECT_EQ (processor->getCurrentProgram(), 0);
 
     for (int p = 0; p < 10; ++p)
-        EXPECT_EQ(processor->getProgramName(p), expectedPrograms[p].name) << p;
+        EXPECT_EQ (processor->getProgramName (p), expectedPrograms[p].name) << p;
 
-    EXPECT_EQ(processor->getProgramName(8), "Tavrick Hall");
-    EXPECT_EQ(processor->getProgramName(10), "");
-    EXPECT_EQ(processor->getProgramName(-1), "");
+    EXPECT_EQ (processor->getProgramName (8), "Tavrick Hall");
+    EXPECT_EQ (processor->getProgramName (10), "");
+    EXPECT_EQ (processor->getProgramName (-1), "");
 
     // Program 0 has oversampling 0.75 and surround 0; construction leaves the initial values.
-    EXPECT_EQ(processor->getParameter(kOversampling), 0.0f);
-    EXPECT_EQ(processor->getParameter(kPredelay), 0.0f);
+    EXPECT_EQ (processor->getParameter (kOversampling), 0.0f);
+    EXPECT_EQ (processor->getParameter (kPredelay), 0.0f);
 }
 
-TEST(FactoryPrograms, ProgramFourStoresItsValuesWithTheClassicSwitchLast)
+TEST (FactoryPrograms, ProgramFourStoresItsValuesWithTheClassicSwitchLast)
 {
     fakeNow = 100;
-    auto recording = std::make_unique<RecordingProcessor>(&fakeClock); // far too large for the stack
+    auto recording = std::make_unique<RecordingProcessor> (&fakeClock); // far too large for the stack
     auto& processor = *recording;
     fakeNow = 400;
 
-    processor.setCurrentProgram(4);
+    processor.setCurrentProgram (4);
 
-    EXPECT_EQ(processor.getCurrentProgram(), 4);
-    EXPECT_EQ(processor.getParameter(kUseClassic), 0.0f);
-    EXPECT_EQ(processor.getParameter(kSurroundSwitch), 0.0f);
-    EXPECT_EQ(processor.getParameter(kOversampling), 0.5f);
-    EXPECT_EQ(processor.getParameterText(kOversampling), "3 x");
-    EXPECT_EQ(processor.getParameter(kMix), 0.6f);
-    EXPECT_EQ(processor.getParameter(kPredelay), 0.2f);
+    EXPECT_EQ (processor.getCurrentProgram(), 4);
+    EXPECT_EQ (processor.getParameter (kUseClassic), 0.0f);
+    EXPECT_EQ (processor.getParameter (kSurroundSwitch), 0.0f);
+    EXPECT_EQ (processor.getParameter (kOversampling), 0.5f);
+    EXPECT_EQ (processor.getParameterText (kOversampling), "3 x");
+    EXPECT_EQ (processor.getParameter (kMix), 0.6f);
+    EXPECT_EQ (processor.getParameter (kPredelay), 0.2f);
 
     const std::vector<int> expectedOrder{ 0, 1, 2, 3, 4, 5, 6, 7, 9, 10, 11, 12, 13, 14, 15, 8 };
-    EXPECT_EQ(processor.calls, expectedOrder);
+    EXPECT_EQ (processor.calls, expectedOrder);
 }
 
-TEST(FactoryPrograms, EveryProgramStoresItsTableValuesByParameterIndex)
+TEST (FactoryPrograms, EveryProgramStoresItsTableValuesByParameterIndex)
 {
     auto processor = makeProcessor();
 
@@ -175,92 +175,92 @@ TEST(FactoryPrograms, EveryProgramStoresItsTableValuesByParameterIndex)
     for (int p = 9; p >= 0; --p)
     {
         for (int i = 0; i < kNumParameters; ++i)
-            processor->setParameter(i, isFlagParameter(i) ? 1.0f - expectedPrograms[p].values[i] : 0.123f);
+            processor->setParameter (i, isFlagParameter (i) ? 1.0f - expectedPrograms[p].values[i] : 0.123f);
 
-        processor->setCurrentProgram(p);
-        EXPECT_EQ(processor->getCurrentProgram(), p);
+        processor->setCurrentProgram (p);
+        EXPECT_EQ (processor->getCurrentProgram(), p);
 
         for (int i = 0; i < kNumParameters; ++i)
-            EXPECT_EQ(processor->getParameter(i), expectedPrograms[p].values[i])
+            EXPECT_EQ (processor->getParameter (i), expectedPrograms[p].values[i])
                 << "program " << p << " index " << i;
     }
 }
 
-TEST(FactoryPrograms, IndexesOutsideTheListChangeNothing)
+TEST (FactoryPrograms, IndexesOutsideTheListChangeNothing)
 {
     auto processor = makeProcessor();
-    processor->setCurrentProgram(3);
-    processor->setParameter(kDecay, 0.9f);
-    const auto before = stateOf(*processor);
+    processor->setCurrentProgram (3);
+    processor->setParameter (kDecay, 0.9f);
+    const auto before = stateOf (*processor);
 
     for (const int index : { 10, -1, 11, 1000, std::numeric_limits<int>::min() })
     {
-        processor->setCurrentProgram(index);
-        EXPECT_EQ(processor->getCurrentProgram(), 3) << index;
-        EXPECT_EQ(stateOf(*processor), before) << index;
+        processor->setCurrentProgram (index);
+        EXPECT_EQ (processor->getCurrentProgram(), 3) << index;
+        EXPECT_EQ (stateOf (*processor), before) << index;
     }
 }
 
-TEST(FactoryPrograms, ChangesWithinTwoHundredMillisecondsOfConstructionAreIgnored)
+TEST (FactoryPrograms, ChangesWithinTwoHundredMillisecondsOfConstructionAreIgnored)
 {
     // The second case wraps the 32-bit millisecond counter between construction and the change.
     for (const juce::uint32 constructedAt : { 1000u, 0xffffff80u })
     {
         fakeNow = constructedAt;
-        auto instance = std::make_unique<QuellorAudioProcessor>(&fakeClock);
+        auto instance = std::make_unique<QuellorAudioProcessor> (&fakeClock);
         auto& processor = *instance;
 
         fakeNow = constructedAt + 199;
-        processor.setCurrentProgram(4);
-        EXPECT_EQ(processor.getCurrentProgram(), 0) << constructedAt;
-        EXPECT_EQ(processor.getParameter(kUseClassic), 1.0f) << constructedAt;
-        EXPECT_EQ(processor.getParameter(kMix), 1.0f) << constructedAt;
+        processor.setCurrentProgram (4);
+        EXPECT_EQ (processor.getCurrentProgram(), 0) << constructedAt;
+        EXPECT_EQ (processor.getParameter (kUseClassic), 1.0f) << constructedAt;
+        EXPECT_EQ (processor.getParameter (kMix), 1.0f) << constructedAt;
 
         fakeNow = constructedAt + 200;
-        processor.setCurrentProgram(4);
-        EXPECT_EQ(processor.getCurrentProgram(), 4) << constructedAt;
-        EXPECT_EQ(processor.getParameter(kMix), 0.6f) << constructedAt;
+        processor.setCurrentProgram (4);
+        EXPECT_EQ (processor.getCurrentProgram(), 4) << constructedAt;
+        EXPECT_EQ (processor.getParameter (kMix), 0.6f) << constructedAt;
 
         // The guard counts from construction only: a change right after an accepted one is applied.
         fakeNow = constructedAt + 201;
-        processor.setCurrentProgram(9);
-        EXPECT_EQ(processor.getCurrentProgram(), 9) << constructedAt;
-        EXPECT_EQ(processor.getParameter(kMix), 0.58f) << constructedAt;
+        processor.setCurrentProgram (9);
+        EXPECT_EQ (processor.getCurrentProgram(), 9) << constructedAt;
+        EXPECT_EQ (processor.getParameter (kMix), 0.58f) << constructedAt;
     }
 }
 
-TEST(FactoryPrograms, TellsTheHostEveryValueAProgramChanged)
+TEST (FactoryPrograms, TellsTheHostEveryValueAProgramChanged)
 {
     auto processor = makeProcessor();
     ChangeRecorder recorder;
-    processor->addListener(&recorder);
+    processor->addListener (&recorder);
 
-    processor->setCurrentProgram(4);
+    processor->setCurrentProgram (4);
 
     // From the initial values, program 4 changes these parameters and leaves the others.
     const std::map<int, float> expected{ { kPredelay, 0.2f },   { kDecay, 0.6f },       { kLow, 0.25f },
                                          { kHighCut2, 1.0f },   { kHighCut3, 1.0f },    { kMix, 0.6f },
                                          { kUseClassic, 0.0f }, { kOversampling, 0.5f } };
-    EXPECT_EQ(recorder.changes, expected);
+    EXPECT_EQ (recorder.changes, expected);
 
     // The same program again changes nothing, so nothing is reported.
     recorder.changes.clear();
-    processor->setCurrentProgram(4);
-    EXPECT_TRUE(recorder.changes.empty());
+    processor->setCurrentProgram (4);
+    EXPECT_TRUE (recorder.changes.empty());
 
     // Restoring a state is not a program change: the host reads the restored values itself.
     auto other = makeProcessor();
-    other->setCurrentProgram(6);
-    const auto block = stateBlock(*other);
-    processor->setStateInformation(block.getData(), (int)block.getSize());
-    EXPECT_EQ(processor->getParameter(kDecay), 0.8f);
-    EXPECT_TRUE(recorder.changes.empty());
+    other->setCurrentProgram (6);
+    const auto block = stateBlock (*other);
+    processor->setStateInformation (block.getData(), (int)block.getSize());
+    EXPECT_EQ (processor->getParameter (kDecay), 0.8f);
+    EXPECT_TRUE (recorder.changes.empty());
 
-    processor->removeListener(&recorder);
+    processor->removeListener (&recorder);
 }
 
 //==============================================================================
-TEST(ProgramNames, RenamesRoundTripAndLongNamesAreCutAtACharacterBoundary)
+TEST (ProgramNames, RenamesRoundTripAndLongNamesAreCutAtACharacterBoundary)
 {
     auto processor = makeProcessor();
 
@@ -285,95 +285,95 @@ TEST(ProgramNames, RenamesRoundTripAndLongNamesAreCutAtACharacterBoundary)
 
     for (const auto& c : cases)
     {
-        processor->changeProgramName(3, juce::String::fromUTF8(c.utf8In));
-        const auto name = processor->getProgramName(3);
-        EXPECT_EQ(name, juce::String::fromUTF8(c.utf8Out)) << c.utf8In;
-        EXPECT_LE(std::strlen(name.toRawUTF8()), 23u) << c.utf8In;
+        processor->changeProgramName (3, juce::String::fromUTF8 (c.utf8In));
+        const auto name = processor->getProgramName (3);
+        EXPECT_EQ (name, juce::String::fromUTF8 (c.utf8Out)) << c.utf8In;
+        EXPECT_LE (std::strlen (name.toRawUTF8()), 23u) << c.utf8In;
     }
 
     // Other programs keep their names; indexes outside the list are ignored.
-    processor->changeProgramName(10, "Nope");
-    processor->changeProgramName(-1, "Nope");
-    EXPECT_EQ(processor->getProgramName(2), "Female Vocal Room");
-    EXPECT_EQ(processor->getProgramName(9), "Real Hall");
-    EXPECT_EQ(processor->getProgramName(10), "");
+    processor->changeProgramName (10, "Nope");
+    processor->changeProgramName (-1, "Nope");
+    EXPECT_EQ (processor->getProgramName (2), "Female Vocal Room");
+    EXPECT_EQ (processor->getProgramName (9), "Real Hall");
+    EXPECT_EQ (processor->getProgramName (10), "");
 
     // Names are not part of the saved state.
-    processor->changeProgramName(0, "Renamed");
-    EXPECT_EQ(textOf(stateBlock(*processor)).find("Renamed"), std::string::npos);
+    processor->changeProgramName (0, "Renamed");
+    EXPECT_EQ (textOf (stateBlock (*processor)).find ("Renamed"), std::string::npos);
 }
 
 //==============================================================================
-TEST(SavedState, BlockAfterConstructionIsExactlyTheExpectedBytes)
+TEST (SavedState, BlockAfterConstructionIsExactlyTheExpectedBytes)
 {
     auto processor = makeProcessor();
-    const auto block = stateBlock(*processor);
+    const auto block = stateBlock (*processor);
 
-    ASSERT_EQ(block.getSize(), initialStateText.size() + 9);
+    ASSERT_EQ (block.getSize(), initialStateText.size() + 9);
 
-    const auto* bytes = static_cast<const unsigned char*>(block.getData());
+    const auto* bytes = static_cast<const unsigned char*> (block.getData());
     const unsigned char magic[] = { 0x56, 0x43, 0x32, 0x21 };
-    EXPECT_EQ(std::memcmp(bytes, magic, 4), 0);
+    EXPECT_EQ (std::memcmp (bytes, magic, 4), 0);
 
     const auto length = (juce::uint32)initialStateText.size();
     const unsigned char lengthWord[] = { (unsigned char)(length & 0xff),
                                          (unsigned char)((length >> 8) & 0xff),
                                          (unsigned char)((length >> 16) & 0xff),
                                          (unsigned char)(length >> 24) };
-    EXPECT_EQ(std::memcmp(bytes + 4, lengthWord, 4), 0);
+    EXPECT_EQ (std::memcmp (bytes + 4, lengthWord, 4), 0);
 
-    EXPECT_EQ(textOf(block), initialStateText);
-    EXPECT_EQ(bytes[block.getSize() - 1], 0);
+    EXPECT_EQ (textOf (block), initialStateText);
+    EXPECT_EQ (bytes[block.getSize() - 1], 0);
 
     // The block is replaced, not appended to.
-    juce::MemoryBlock reused("leftover bytes", 14);
-    processor->getStateInformation(reused);
-    EXPECT_EQ(reused, block);
+    juce::MemoryBlock reused ("leftover bytes", 14);
+    processor->getStateInformation (reused);
+    EXPECT_EQ (reused, block);
 }
 
-TEST(SavedState, DoublesCarryTheFloatsSinglePrecisionDigits)
+TEST (SavedState, DoublesCarryTheFloatsSinglePrecisionDigits)
 {
     auto processor = makeProcessor();
-    processor->setCurrentProgram(1);
-    processor->setParameter(kBypass, 1.0f);
+    processor->setCurrentProgram (1);
+    processor->setParameter (kBypass, 1.0f);
 
-    const auto text = textOf(stateBlock(*processor));
-    EXPECT_EQ(text,
-              header +
-                  "<Tolvmark predelay=\"0.2000000029802322\" decay=\"0.6000000238418579\" "
-                  "low=\"0.6000000238418579\" high=\"1.0\" fhighcut2=\"1.0\" fhighcut3=\"1.0\" fmix=\"0.5\" "
-                  "bypass=\"1\" leftlevel=\"0.5\" rightlevel=\"0.5\" centerlevel=\"0.5\" leftslevel=\"0.5\" "
-                  "rightslevel=\"0.5\" surroundswitch=\"1\" oversampling=\"0.5\" use_classic=\"1\" "
-                  "curProgram=\"1\"/>");
+    const auto text = textOf (stateBlock (*processor));
+    EXPECT_EQ (text,
+               header +
+                   "<Tolvmark predelay=\"0.2000000029802322\" decay=\"0.6000000238418579\" "
+                   "low=\"0.6000000238418579\" high=\"1.0\" fhighcut2=\"1.0\" fhighcut3=\"1.0\" fmix=\"0.5\" "
+                   "bypass=\"1\" leftlevel=\"0.5\" rightlevel=\"0.5\" centerlevel=\"0.5\" leftslevel=\"0.5\" "
+                   "rightslevel=\"0.5\" surroundswitch=\"1\" oversampling=\"0.5\" use_classic=\"1\" "
+                   "curProgram=\"1\"/>");
 }
 
-TEST(SavedState, RestoreAppliesEveryValueAndTheProgramIndexWithoutApplyingTheProgram)
+TEST (SavedState, RestoreAppliesEveryValueAndTheProgramIndexWithoutApplyingTheProgram)
 {
     auto source = makeProcessor();
-    source->setCurrentProgram(6);
+    source->setCurrentProgram (6);
     const float edited[kNumParameters] = { 0.9f, 0.1f, 0.3f, 0.4f,  0.2f,  0.35f, 0.45f, 1.0f,
                                            0.0f, 0.7f, 0.8f, 0.25f, 0.15f, 0.05f, 0.0f,  0.65f };
     for (int i = 0; i < kNumParameters; ++i)
-        source->setParameter(i, edited[i]);
+        source->setParameter (i, edited[i]);
 
-    const auto block = stateBlock(*source);
+    const auto block = stateBlock (*source);
 
     fakeNow = 7;
-    auto recording = std::make_unique<RecordingProcessor>(&fakeClock);
+    auto recording = std::make_unique<RecordingProcessor> (&fakeClock);
     auto& restored = *recording;
-    restored.setStateInformation(block.getData(), (int)block.getSize());
+    restored.setStateInformation (block.getData(), (int)block.getSize());
 
-    EXPECT_EQ(restored.getCurrentProgram(), 6);
+    EXPECT_EQ (restored.getCurrentProgram(), 6);
     for (int i = 0; i < kNumParameters; ++i)
-        EXPECT_EQ(restored.getParameter(i), edited[i]) << i;
+        EXPECT_EQ (restored.getParameter (i), edited[i]) << i;
 
-    EXPECT_EQ(stateBlock(restored), block);
+    EXPECT_EQ (stateBlock (restored), block);
 
     const std::vector<int> expectedOrder{ 0, 1, 2, 3, 4, 5, 6, 7, 9, 10, 11, 12, 13, 14, 15, 8 };
-    EXPECT_EQ(restored.calls, expectedOrder);
+    EXPECT_EQ (restored.calls, expectedOrder);
 }
 
-TEST(SavedState, RestoreSkipsMissingAndNonNumericValuesAndBringsOthersIntoRange)
+TEST (SavedState, RestoreSkipsMissingAndNonNumericValuesAndBringsOthersIntoRange)
 {
     struct Case
     {
@@ -404,58 +404,58 @@ TEST(SavedState, RestoreSkipsMissingAndNonNumericValuesAndBringsOthersIntoRange)
     for (const auto& c : cases)
     {
         auto processor = makeProcessor();
-        processor->setCurrentProgram(2);
+        processor->setCurrentProgram (2);
 
         float before[kNumParameters];
         for (int i = 0; i < kNumParameters; ++i)
-            before[i] = processor->getParameter(i);
+            before[i] = processor->getParameter (i);
 
-        const auto block = blockAround(header + "<Tolvmark" + c.attributes + "/>");
-        processor->setStateInformation(block.getData(), (int)block.getSize());
+        const auto block = blockAround (header + "<Tolvmark" + c.attributes + "/>");
+        processor->setStateInformation (block.getData(), (int)block.getSize());
 
         for (int i = 0; i < kNumParameters; ++i)
         {
-            const auto it = c.expected.find(i);
-            EXPECT_EQ(processor->getParameter(i), it != c.expected.end() ? it->second : before[i])
+            const auto it = c.expected.find (i);
+            EXPECT_EQ (processor->getParameter (i), it != c.expected.end() ? it->second : before[i])
                 << c.attributes << " index " << i;
         }
 
-        EXPECT_EQ(processor->getCurrentProgram(), c.expectedProgram) << c.attributes;
+        EXPECT_EQ (processor->getCurrentProgram(), c.expectedProgram) << c.attributes;
     }
 }
 
-TEST(SavedState, MalformedBlocksChangeNothing)
+TEST (SavedState, MalformedBlocksChangeNothing)
 {
     auto source = makeProcessor();
-    source->setCurrentProgram(4);
-    const auto valid = stateBlock(*source);
-    const auto validText = textOf(valid);
-    const auto elementText = validText.substr(header.size());
+    source->setCurrentProgram (4);
+    const auto valid = stateBlock (*source);
+    const auto validText = textOf (valid);
+    const auto elementText = validText.substr (header.size());
 
-    const auto withByte = [&](size_t offset, unsigned char value)
+    const auto withByte = [&] (size_t offset, unsigned char value)
     {
         auto block = valid;
-        static_cast<unsigned char*>(block.getData())[offset] = value;
+        static_cast<unsigned char*> (block.getData())[offset] = value;
         return block;
     };
 
-    const auto withLengthWord = [&](juce::uint32 length)
+    const auto withLengthWord = [&] (juce::uint32 length)
     {
         auto block = valid;
-        auto* bytes = static_cast<unsigned char*>(block.getData());
+        auto* bytes = static_cast<unsigned char*> (block.getData());
         for (int b = 0; b < 4; ++b)
             bytes[4 + b] = (unsigned char)(length >> (8 * b));
         return block;
     };
 
-    const auto truncated = [&](size_t size) { return juce::MemoryBlock(valid.getData(), size); };
+    const auto truncated = [&] (size_t size) { return juce::MemoryBlock (valid.getData(), size); };
 
-    juce::MemoryBlock garbage(valid.getSize());
-    juce::Random random(1234);
+    juce::MemoryBlock garbage (valid.getSize());
+    juce::Random random (1234);
     for (size_t i = 0; i < garbage.getSize(); ++i)
-        garbage[i] = (char)random.nextInt(256);
+        garbage[i] = (char)random.nextInt (256);
 
-    const std::string withoutPrefix = elementText.substr(std::strlen("<Tolvmark"));
+    const std::string withoutPrefix = elementText.substr (std::strlen ("<Tolvmark"));
 
     struct Case
     {
@@ -465,60 +465,60 @@ TEST(SavedState, MalformedBlocksChangeNothing)
 
     const std::vector<Case> cases = {
         { "empty", {} },
-        { "only the magic", truncated(4) },
-        { "only the two words", truncated(8) },
-        { "two words and a zero", blockAround("") },
-        { "wrong magic", withByte(0, 0x57) },
-        { "magic byte 3 wrong", withByte(3, 0x56) },
-        { "truncated by one byte", truncated(valid.getSize() - 1) },
-        { "truncated in the text", truncated(valid.getSize() / 2) },
-        { "length word one too long", withLengthWord((juce::uint32)valid.getSize() - 8) },
-        { "length word one too short", withLengthWord((juce::uint32)valid.getSize() - 10) },
-        { "length word far out of range", withLengthWord(0xffffffffu) },
-        { "length word negative as int", withLengthWord(0x80000000u) },
-        { "no terminating zero", withByte(valid.getSize() - 1, 'x') },
-        { "zero inside a value", withByte(valid.getSize() - 5, 0) },
-        { "not XML", blockAround("this is not a saved state at all") },
-        { "another root tag", blockAround(header + "<Tolvmarx" + withoutPrefix) },
-        { "longer root tag", blockAround(header + "<TolvmarkState" + withoutPrefix) },
-        { "no header", blockAround(elementText) },
-        { "other header", blockAround("<?xml version=\"1.1\" encoding=\"UTF-8\"?> " + elementText) },
-        { "on two lines", blockAround(header + "<Tolvmark\n" + withoutPrefix.substr(1)) },
-        { "text after the element", blockAround(validText + " ") },
-        { "a second element", blockAround(validText + "<Tolvmark decay=\"0.1\"/>") },
-        { "a child element", blockAround(header + "<Tolvmark decay=\"0.1\"><x/></Tolvmark>") },
-        { "unclosed element", blockAround(header + "<Tolvmark decay=\"0.1\"") },
-        { "unterminated value", blockAround(header + "<Tolvmark decay=\"0.1/>") },
-        { "unquoted value", blockAround(header + "<Tolvmark decay=0.1/>") },
-        { "single-quoted value", blockAround(header + "<Tolvmark decay='0.1'/>") },
-        { "entity in a value", blockAround(header + "<Tolvmark decay=\"0.1&#x\"/>") },
-        { "duplicate attribute", blockAround(header + "<Tolvmark decay=\"0.1\" decay=\"0.2\"/>") },
-        { "invalid UTF-8", blockAround(header + "<Tolvmark decay=\"0.1\" x=\"\xc3\x28\"/>") },
-        { "overlong UTF-8", blockAround(header + "<Tolvmark decay=\"0.1\" x=\"\xc0\xaf\"/>") },
+        { "only the magic", truncated (4) },
+        { "only the two words", truncated (8) },
+        { "two words and a zero", blockAround ("") },
+        { "wrong magic", withByte (0, 0x57) },
+        { "magic byte 3 wrong", withByte (3, 0x56) },
+        { "truncated by one byte", truncated (valid.getSize() - 1) },
+        { "truncated in the text", truncated (valid.getSize() / 2) },
+        { "length word one too long", withLengthWord ((juce::uint32)valid.getSize() - 8) },
+        { "length word one too short", withLengthWord ((juce::uint32)valid.getSize() - 10) },
+        { "length word far out of range", withLengthWord (0xffffffffu) },
+        { "length word negative as int", withLengthWord (0x80000000u) },
+        { "no terminating zero", withByte (valid.getSize() - 1, 'x') },
+        { "zero inside a value", withByte (valid.getSize() - 5, 0) },
+        { "not XML", blockAround ("this is not a saved state at all") },
+        { "another root tag", blockAround (header + "<Tolvmarx" + withoutPrefix) },
+        { "longer root tag", blockAround (header + "<TolvmarkState" + withoutPrefix) },
+        { "no header", blockAround (elementText) },
+        { "other header", blockAround ("<?xml version=\"1.1\" encoding=\"UTF-8\"?> " + elementText) },
+        { "on two lines", blockAround (header + "<Tolvmark\n" + withoutPrefix.substr (1)) },
+        { "text after the element", blockAround (validText + " ") },
+        { "a second element", blockAround (validText + "<Tolvmark decay=\"0.1\"/>") },
+        { "a child element", blockAround (header + "<Tolvmark decay=\"0.1\"><x/></Tolvmark>") },
+        { "unclosed element", blockAround (header + "<Tolvmark decay=\"0.1\"") },
+        { "unterminated value", blockAround (header + "<Tolvmark decay=\"0.1/>") },
+        { "unquoted value", blockAround (header + "<Tolvmark decay=0.1/>") },
+        { "single-quoted value", blockAround (header + "<Tolvmark decay='0.1'/>") },
+        { "entity in a value", blockAround (header + "<Tolvmark decay=\"0.1&#x\"/>") },
+        { "duplicate attribute", blockAround (header + "<Tolvmark decay=\"0.1\" decay=\"0.2\"/>") },
+        { "invalid UTF-8", blockAround (header + "<Tolvmark decay=\"0.1\" x=\"\xc3\x28\"/>") },
+        { "overlong UTF-8", blockAround (header + "<Tolvmark decay=\"0.1\" x=\"\xc0\xaf\"/>") },
         { "random bytes", garbage },
     };
 
     auto processor = makeProcessor();
-    processor->setCurrentProgram(7);
-    processor->setParameter(kDecay, 0.33f);
-    const auto before = stateOf(*processor);
+    processor->setCurrentProgram (7);
+    processor->setParameter (kDecay, 0.33f);
+    const auto before = stateOf (*processor);
 
     for (const auto& c : cases)
     {
-        processor->setStateInformation(c.block.getData(), (int)c.block.getSize());
-        EXPECT_EQ(stateOf(*processor), before) << c.what;
-        EXPECT_EQ(processor->getCurrentProgram(), 7) << c.what;
+        processor->setStateInformation (c.block.getData(), (int)c.block.getSize());
+        EXPECT_EQ (stateOf (*processor), before) << c.what;
+        EXPECT_EQ (processor->getCurrentProgram(), 7) << c.what;
     }
 
-    processor->setStateInformation(nullptr, 100);
-    processor->setStateInformation(valid.getData(), 0);
-    processor->setStateInformation(valid.getData(), -5);
-    EXPECT_EQ(stateOf(*processor), before);
+    processor->setStateInformation (nullptr, 100);
+    processor->setStateInformation (valid.getData(), 0);
+    processor->setStateInformation (valid.getData(), -5);
+    EXPECT_EQ (stateOf (*processor), before);
 
     // The unchanged valid block is accepted, so the cases above failed for their fault alone.
-    processor->setStateInformation(valid.getData(), (int)valid.getSize());
-    EXPECT_EQ(stateBlock(*processor), valid);
-    EXPECT_EQ(processor->getCurrentProgram(), 4);
+    processor->setStateInformation (valid.getData(), (int)valid.getSize());
+    EXPECT_EQ (stateBlock (*processor), valid);
+    EXPECT_EQ (processor->getCurrentProgram(), 4);
 }
 
 JUCE_END_IGNORE_WARNINGS_GCC_LIKE

@@ -15,7 +15,7 @@
 #include <memory>
 #include <thread>
 
-JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE("-Wdeprecated-declarations")
+JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE ("-Wdeprecated-declarations")
 
 namespace
 {
@@ -28,7 +28,7 @@ juce::uint32 fastClock()
     return fakeMilliseconds += 1000;
 }
 
-bool isMeterStep(float value)
+bool isMeterStep (float value)
 {
     return value == 0.0f || value == 0.2f || value == 0.4f || value == 0.6f || value == 0.8f || value == 1.0f;
 }
@@ -51,44 +51,44 @@ int runMilliseconds()
 }
 } // namespace
 
-TEST(ThreadSafety, AudioHostEditorAndMessageThreadsTogether)
+TEST (ThreadSafety, AudioHostEditorAndMessageThreadsTogether)
 {
-    auto processor = std::make_unique<QuellorAudioProcessor>(&fastClock);
+    auto processor = std::make_unique<QuellorAudioProcessor> (&fastClock);
     auto& p = *processor;
 
     // 5.1 in and out, so the engine reads all six channels and writes the surround outputs.
     juce::AudioProcessor::BusesLayout layout;
-    layout.inputBuses.add(juce::AudioChannelSet::create5point1());
-    layout.outputBuses.add(juce::AudioChannelSet::create5point1());
-    ASSERT_TRUE(p.setBusesLayout(layout));
-    p.prepareToPlay(48000.0, 512);
+    layout.inputBuses.add (juce::AudioChannelSet::create5point1());
+    layout.outputBuses.add (juce::AudioChannelSet::create5point1());
+    ASSERT_TRUE (p.setBusesLayout (layout));
+    p.prepareToPlay (48000.0, 512);
 
     std::atomic<bool> stop{ false };
     std::atomic<int> blocks{ 0 }, automationSteps{ 0 }, editorSteps{ 0 };
     std::atomic<int> nonFiniteBlocks{ 0 }, badMeterReadings{ 0 };
 
-    std::thread audio(
+    std::thread audio (
         [&]
         {
-            juce::Random random(1);
-            juce::AudioBuffer<float> buffer(6, 512);
+            juce::Random random (1);
+            juce::AudioBuffer<float> buffer (6, 512);
             juce::MidiBuffer midi;
 
             while (!stop.load())
             {
-                buffer.setSize(6, 1 + random.nextInt(512), false, false, true);
+                buffer.setSize (6, 1 + random.nextInt (512), false, false, true);
                 for (int c = 0; c < 6; ++c)
                     for (int i = 0; i < buffer.getNumSamples(); ++i)
-                        buffer.setSample(c, i, 0.5f * (2.0f * random.nextFloat() - 1.0f));
+                        buffer.setSample (c, i, 0.5f * (2.0f * random.nextFloat() - 1.0f));
 
                 {
-                    const juce::ScopedLock lock(p.getCallbackLock());
-                    p.processBlock(buffer, midi);
+                    const juce::ScopedLock lock (p.getCallbackLock());
+                    p.processBlock (buffer, midi);
                 }
 
                 for (int c = 0; c < 6; ++c)
                     for (int i = 0; i < buffer.getNumSamples(); ++i)
-                        if (!std::isfinite(buffer.getSample(c, i)))
+                        if (!std::isfinite (buffer.getSample (c, i)))
                         {
                             ++nonFiniteBlocks;
                             c = 6;
@@ -100,17 +100,17 @@ TEST(ThreadSafety, AudioHostEditorAndMessageThreadsTogether)
         });
 
     // Host automation: every parameter through 0, 1 and values in between, bypass included.
-    std::thread host(
+    std::thread host (
         [&]
         {
-            juce::Random random(2);
+            juce::Random random (2);
 
             while (!stop.load())
             {
-                const int index = random.nextInt(16);
-                const int pick = random.nextInt(3);
-                p.setParameter(index, pick == 0 ? 0.0f : pick == 1 ? 1.0f : random.nextFloat());
-                (void)p.getParameter(random.nextInt(17));
+                const int index = random.nextInt (16);
+                const int pick = random.nextInt (3);
+                p.setParameter (index, pick == 0 ? 0.0f : pick == 1 ? 1.0f : random.nextFloat());
+                (void)p.getParameter (random.nextInt (17));
                 ++automationSteps;
                 std::this_thread::yield();
             }
@@ -118,23 +118,23 @@ TEST(ThreadSafety, AudioHostEditorAndMessageThreadsTogether)
 
     // The editor's controls: gestures around value changes sent to the host, and the values and texts
     // read back as the editor's displays do.
-    std::thread editorControls(
+    std::thread editorControls (
         [&]
         {
-            juce::Random random(3);
+            juce::Random random (3);
 
             while (!stop.load())
             {
-                const int index = random.nextInt(16);
-                p.beginParameterChangeGesture(index);
-                p.setParameterNotifyingHost(index, random.nextFloat());
-                p.endParameterChangeGesture(index);
+                const int index = random.nextInt (16);
+                p.beginParameterChangeGesture (index);
+                p.setParameterNotifyingHost (index, random.nextFloat());
+                p.endParameterChangeGesture (index);
 
                 for (int i = 0; i <= inputMeterIndex; ++i)
-                    (void)p.parameterValue(i);
-                (void)p.getParameterText(random.nextInt(16));
+                    (void)p.parameterValue (i);
+                (void)p.getParameterText (random.nextInt (16));
 
-                if (!isMeterStep(p.getParameter(inputMeterIndex)))
+                if (!isMeterStep (p.getParameter (inputMeterIndex)))
                     ++badMeterReadings;
 
                 ++editorSteps;
@@ -143,22 +143,22 @@ TEST(ThreadSafety, AudioHostEditorAndMessageThreadsTogether)
         });
 
     // The message thread: programs and state, with the real editor refreshing from its timer.
-    std::unique_ptr<juce::AudioProcessorEditor> editor(p.createEditor());
-    juce::Random random(4);
+    std::unique_ptr<juce::AudioProcessorEditor> editor (p.createEditor());
+    juce::Random random (4);
     int messageSteps = 0;
     const auto end = juce::Time::getMillisecondCounter() + (juce::uint32)runMilliseconds();
 
     while (juce::Time::getMillisecondCounter() < end)
     {
-        p.setCurrentProgram(random.nextInt(p.getNumPrograms()));
-        (void)p.getProgramName(p.getCurrentProgram());
+        p.setCurrentProgram (random.nextInt (p.getNumPrograms()));
+        (void)p.getProgramName (p.getCurrentProgram());
 
         juce::MemoryBlock state;
-        p.getStateInformation(state);
-        p.setParameter(random.nextInt(16), random.nextFloat());
-        p.setStateInformation(state.getData(), (int)state.getSize());
+        p.getStateInformation (state);
+        p.setParameter (random.nextInt (16), random.nextFloat());
+        p.setStateInformation (state.getData(), (int)state.getSize());
 
-        juce::MessageManager::getInstance()->runDispatchLoopUntil(10);
+        juce::MessageManager::getInstance()->runDispatchLoopUntil (10);
         ++messageSteps;
     }
 
@@ -168,15 +168,15 @@ TEST(ThreadSafety, AudioHostEditorAndMessageThreadsTogether)
     editorControls.join();
     editor.reset();
 
-    EXPECT_EQ(nonFiniteBlocks.load(), 0);
-    EXPECT_EQ(badMeterReadings.load(), 0);
-    EXPECT_TRUE(isMeterStep(p.getParameter(inputMeterIndex)));
+    EXPECT_EQ (nonFiniteBlocks.load(), 0);
+    EXPECT_EQ (badMeterReadings.load(), 0);
+    EXPECT_TRUE (isMeterStep (p.getParameter (inputMeterIndex)));
 
     // The threads really ran side by side.
-    EXPECT_GT(blocks.load(), 5);
-    EXPECT_GT(automationSteps.load(), 5);
-    EXPECT_GT(editorSteps.load(), 5);
-    EXPECT_GT(messageSteps, 5);
+    EXPECT_GT (blocks.load(), 5);
+    EXPECT_GT (automationSteps.load(), 5);
+    EXPECT_GT (editorSteps.load(), 5);
+    EXPECT_GT (messageSteps, 5);
 }
 
 JUCE_END_IGNORE_WARNINGS_GCC_LIKE

@@ -17,9 +17,10 @@ static std::unique_ptr<juce::AudioPluginFormat> makeFormat (Format format)
 
 static std::unique_ptr<juce::PluginDescription> findDescription (juce::AudioPluginFormat& pluginFormat,
                                                                  Format format, const juce::File& location,
-                                                                 juce::String& error, const juce::String& lv2Uri)
+                                                                 juce::String& error,
+                                                                 const juce::String& lv2Uri)
 {
-    if (! location.exists())
+    if (!location.exists())
     {
         error = "no plug-in at " + location.getFullPathName();
         return nullptr;
@@ -34,9 +35,8 @@ static std::unique_ptr<juce::PluginDescription> findDescription (juce::AudioPlug
     else
     {
         // LV2 plug-ins are found by URI once their bundle's folder has been searched.
-        const auto uris = pluginFormat.searchPathsForPlugins (juce::FileSearchPath (location.getParentDirectory()
-                                                                                        .getFullPathName()),
-                                                              false, false);
+        const auto uris = pluginFormat.searchPathsForPlugins (
+            juce::FileSearchPath (location.getParentDirectory().getFullPathName()), false, false);
         if (lv2Uri.isNotEmpty())
             identifiers.add (lv2Uri);
         else
@@ -75,7 +75,8 @@ std::unique_ptr<juce::AudioPluginInstance> loadPlugin (Format format, const juce
         return nullptr;
 
     juce::String loadError;
-    auto instance = pluginFormat->createInstanceFromDescription (*description, sampleRate, blockSize, loadError);
+    auto instance =
+        pluginFormat->createInstanceFromDescription (*description, sampleRate, blockSize, loadError);
 
     if (instance == nullptr)
         error = "could not instantiate " + description->name + ": " + loadError;

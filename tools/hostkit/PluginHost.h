@@ -32,5 +32,6 @@ std::unique_ptr<juce::AudioPluginInstance> loadPlugin (Format format, const juce
 
 /** Finds the description of the plug-in in a binary without instantiating it. */
 std::unique_ptr<juce::PluginDescription> describePlugin (Format format, const juce::File& location,
-                                                         juce::String& error, const juce::String& lv2Uri = {});
+                                                         juce::String& error,
+                                                         const juce::String& lv2Uri = {});
 } // namespace hostkit
