@@ -6,9 +6,10 @@
 
 namespace
 {
-const char* const keys[] = { "predelay",  "decay",      "low",         "high",        "fhighcut2",      "fhighcut3",
-                             "fmix",      "bypass",     "use_classic", "leftlevel",   "rightlevel",     "centerlevel",
-                             "leftslevel", "rightslevel", "surroundswitch", "oversampling" };
+const char* const keys[] = { "predelay",    "decay",       "low",        "high",        "fhighcut2",
+                             "fhighcut3",   "fmix",        "bypass",     "use_classic", "leftlevel",
+                             "rightlevel",  "centerlevel", "leftslevel", "rightslevel", "surroundswitch",
+                             "oversampling" };
 
 /** The hosted parameter named `key`, or nullptr. */
 juce::AudioProcessorParameter* findParameter (juce::AudioPluginInstance& plugin, const juce::String& key)
@@ -60,10 +61,10 @@ TEST_P (BinaryIdentity, ExposesEverySixteenParameterWithItsKeyAndText)
         const char* text;
     };
 
-    const TextCase cases[] = { { "decay", 0.5f, "2.00 s" },       { "high", 1.0f, "max" },
+    const TextCase cases[] = { { "decay", 0.5f, "2.00 s" },         { "high", 1.0f, "max" },
                                { "fhighcut2", 0.75f, "11.00 kHz" }, { "fmix", 1.0f, "100.00 %" },
-                               { "use_classic", 0.0f, "modern" },  { "oversampling", 0.5f, "3 x" },
-                               { "leftlevel", 1.0f, "6.00 dB" },   { "bypass", 0.0f, "ON" } };
+                               { "use_classic", 0.0f, "modern" },   { "oversampling", 0.5f, "3 x" },
+                               { "leftlevel", 1.0f, "6.00 dB" },    { "bypass", 0.0f, "ON" } };
 
     for (const auto& c : cases)
     {
@@ -107,7 +108,8 @@ TEST_P (BinaryIdentity, AcceptsTheSupportedLayouts)
             { juce::AudioChannelSet::mono(), juce::AudioChannelSet::stereo(), true },
             { juce::AudioChannelSet::stereo(), juce::AudioChannelSet::mono(), false },
             { juce::AudioChannelSet::create5point1(), juce::AudioChannelSet::create7point1point2(), true },
-            { juce::AudioChannelSet::create7point1point2(), juce::AudioChannelSet::create7point1point2(), true },
+            { juce::AudioChannelSet::create7point1point2(), juce::AudioChannelSet::create7point1point2(),
+              true },
             { juce::AudioChannelSet::create7point1(), juce::AudioChannelSet::create7point1(), false },
             { juce::AudioChannelSet::quadraphonic(), juce::AudioChannelSet::quadraphonic(), false },
         };
@@ -135,7 +137,7 @@ TEST_P (BinaryIdentity, ProcessesABlockOfAudioToFiniteOutput)
     juce::AudioBuffer<float> buffer (channels, 256);
     for (int c = 0; c < channels; ++c)
         for (int i = 0; i < 256; ++i)
-            buffer.setSample (c, i, (float) std::sin (0.05 * i + c));
+            buffer.setSample (c, i, (float)std::sin (0.05 * i + c));
 
     juce::MidiBuffer midi;
     for (int block = 0; block < 8; ++block)

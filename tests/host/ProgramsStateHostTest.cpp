@@ -47,34 +47,34 @@ struct WindowManagerAtoms
 {
     WindowManagerAtoms()
     {
-        auto* x11 = dlopen("libX11.so.6", RTLD_NOW | RTLD_LOCAL);
+        auto* x11 = dlopen ("libX11.so.6", RTLD_NOW | RTLD_LOCAL);
         if (x11 == nullptr)
             return;
 
         using OpenDisplay = void* (*)(const char*);
-        using InternAtom = unsigned long (*)(void*, const char*, int);
-        auto openDisplay = reinterpret_cast<OpenDisplay>(dlsym(x11, "XOpenDisplay"));
-        auto internAtom = reinterpret_cast<InternAtom>(dlsym(x11, "XInternAtom"));
+        using InternAtom = unsigned long (*) (void*, const char*, int);
+        auto openDisplay = reinterpret_cast<OpenDisplay> (dlsym (x11, "XOpenDisplay"));
+        auto internAtom = reinterpret_cast<InternAtom> (dlsym (x11, "XInternAtom"));
         if (openDisplay == nullptr || internAtom == nullptr)
             return;
 
-        if (auto* display = openDisplay(nullptr))
+        if (auto* display = openDisplay (nullptr))
             for (const auto* name :
                  { "WM_PROTOCOLS", "WM_TAKE_FOCUS", "WM_DELETE_WINDOW", "_NET_WM_PING", "WM_CHANGE_STATE",
                    "WM_STATE", "_NET_WM_WINDOW_TYPE", "_NET_WM_STATE", "_NET_WM_STATE_HIDDEN" })
-                internAtom(display, name, 0);
+                internAtom (display, name, 0);
     }
 };
 
 /** A top-level window holding a hosted editor, as a host's plug-in window does. */
 struct EditorWindow : juce::DocumentWindow
 {
-    explicit EditorWindow(juce::AudioProcessorEditor& editor)
-        : juce::DocumentWindow("Tolv_mark", juce::Colours::black, 0, true)
+    explicit EditorWindow (juce::AudioProcessorEditor& editor)
+        : juce::DocumentWindow ("Tolv_mark", juce::Colours::black, 0, true)
     {
         static const WindowManagerAtoms atoms;
-        setContentNonOwned(&editor, true);
-        setVisible(true);
+        setContentNonOwned (&editor, true);
+        setVisible (true);
     }
 
     ~EditorWindow() override { clearContentComponent(); }
@@ -83,11 +83,11 @@ struct EditorWindow : juce::DocumentWindow
 /** The plug-in ignores program changes in the first 200 ms of its life (a host may still be restoring it). */
 void waitPastTheProgramChangeGuard()
 {
-    juce::Thread::sleep(250);
+    juce::Thread::sleep (250);
 }
 
 /** The plug-in's sixteen parameters as the host lists them, in index order. */
-std::vector<juce::AudioProcessorParameter*> ownParameters(juce::AudioPluginInstance& plugin)
+std::vector<juce::AudioProcessorParameter*> ownParameters (juce::AudioPluginInstance& plugin)
 {
     std::vector<juce::AudioProcessorParameter*> parameters;
 
@@ -96,35 +96,35 @@ std::vector<juce::AudioProcessorParameter*> ownParameters(juce::AudioPluginInsta
         juce::AudioProcessorParameter* found = nullptr;
 
         for (auto* parameter : plugin.getParameters())
-            if (parameter->getName(64) == key)
+            if (parameter->getName (64) == key)
                 found = parameter;
 
-        EXPECT_NE(found, nullptr) << key;
-        parameters.push_back(found);
+        EXPECT_NE (found, nullptr) << key;
+        parameters.push_back (found);
     }
 
     return parameters;
 }
 
 /** Runs a few blocks, so that whatever the host queued reaches the plug-in and back. */
-void processBlocks(juce::AudioPluginInstance& plugin, int count = 2)
+void processBlocks (juce::AudioPluginInstance& plugin, int count = 2)
 {
-    juce::AudioBuffer<float> buffer(
-        juce::jmax(2, plugin.getTotalNumInputChannels(), plugin.getTotalNumOutputChannels()), 256);
+    juce::AudioBuffer<float> buffer (
+        juce::jmax (2, plugin.getTotalNumInputChannels(), plugin.getTotalNumOutputChannels()), 256);
     juce::MidiBuffer midi;
 
     for (int i = 0; i < count; ++i)
     {
         buffer.clear();
-        plugin.processBlock(buffer, midi);
+        plugin.processBlock (buffer, midi);
     }
 }
 
 /** The plug-in's own saved-state block, taken out of the state the host stores for it. */
-juce::MemoryBlock pluginStateBlock(juce::AudioPluginInstance& plugin, hostkit::Format format)
+juce::MemoryBlock pluginStateBlock (juce::AudioPluginInstance& plugin, hostkit::Format format)
 {
     juce::MemoryBlock hostState;
-    plugin.getStateInformation(hostState);
+    plugin.getStateInformation (hostState);
 
     juce::MemoryBlock component;
 
@@ -132,66 +132,66 @@ juce::MemoryBlock pluginStateBlock(juce::AudioPluginInstance& plugin, hostkit::F
     {
         // JUCE's VST3 host keeps the component's state as base64 text inside its own binary XML.
         const auto xml =
-            juce::AudioProcessor::getXmlFromBinary(hostState.getData(), (int)hostState.getSize());
-        if (xml == nullptr || xml->getChildByName("IComponent") == nullptr)
+            juce::AudioProcessor::getXmlFromBinary (hostState.getData(), (int)hostState.getSize());
+        if (xml == nullptr || xml->getChildByName ("IComponent") == nullptr)
             return {};
 
-        component.fromBase64Encoding(xml->getChildByName("IComponent")->getAllSubText());
+        component.fromBase64Encoding (xml->getChildByName ("IComponent")->getAllSubText());
     }
     else
     {
         // The LV2 state is Turtle text; the plug-in stores its block as one base64 string property.
         const auto text = hostState.toString();
-        const auto start = text.indexOf("StateString> \"");
+        const auto start = text.indexOf ("StateString> \"");
         if (start < 0)
             return {};
 
-        const auto valueStart = start + (int)std::strlen("StateString> \"");
-        component.fromBase64Encoding(text.substring(valueStart, text.indexOfChar(valueStart, '"')));
+        const auto valueStart = start + (int)std::strlen ("StateString> \"");
+        component.fromBase64Encoding (text.substring (valueStart, text.indexOfChar (valueStart, '"')));
     }
 
     const unsigned char magic[] = { 0x56, 0x43, 0x32, 0x21 };
-    const auto* bytes = static_cast<const unsigned char*>(component.getData());
+    const auto* bytes = static_cast<const unsigned char*> (component.getData());
 
     for (size_t offset = 0; offset + 9 <= component.getSize(); ++offset)
     {
-        if (std::memcmp(bytes + offset, magic, 4) != 0)
+        if (std::memcmp (bytes + offset, magic, 4) != 0)
             continue;
 
         const auto length = (size_t)bytes[offset + 4] | ((size_t)bytes[offset + 5] << 8) |
                             ((size_t)bytes[offset + 6] << 16) | ((size_t)bytes[offset + 7] << 24);
 
         if (offset + 9 + length <= component.getSize())
-            return juce::MemoryBlock(bytes + offset, 9 + length);
+            return juce::MemoryBlock (bytes + offset, 9 + length);
     }
 
     return {};
 }
 
 /** The attributes of the plug-in's state element (parameter values as stored, and curProgram). */
-std::map<juce::String, double> pluginValues(juce::AudioPluginInstance& plugin, hostkit::Format format)
+std::map<juce::String, double> pluginValues (juce::AudioPluginInstance& plugin, hostkit::Format format)
 {
-    const auto block = pluginStateBlock(plugin, format);
-    EXPECT_GT(block.getSize(), 9u) << "no plug-in state found in the host's state";
+    const auto block = pluginStateBlock (plugin, format);
+    EXPECT_GT (block.getSize(), 9u) << "no plug-in state found in the host's state";
 
     std::map<juce::String, double> values;
 
-    if (const auto xml = juce::AudioProcessor::getXmlFromBinary(block.getData(), (int)block.getSize()))
+    if (const auto xml = juce::AudioProcessor::getXmlFromBinary (block.getData(), (int)block.getSize()))
     {
-        EXPECT_TRUE(xml->hasTagName("Tolvmark"));
+        EXPECT_TRUE (xml->hasTagName ("Tolvmark"));
 
         for (int i = 0; i < xml->getNumAttributes(); ++i)
-            values[xml->getAttributeName(i)] = xml->getAttributeValue(i).getDoubleValue();
+            values[xml->getAttributeName (i)] = xml->getAttributeValue (i).getDoubleValue();
     }
 
     return values;
 }
 
 /** The host's program index of the program named `name`, or -1. */
-int hostProgramNamed(juce::AudioPluginInstance& plugin, const juce::String& name)
+int hostProgramNamed (juce::AudioPluginInstance& plugin, const juce::String& name)
 {
     for (int i = 0; i < plugin.getNumPrograms(); ++i)
-        if (plugin.getProgramName(i) == name)
+        if (plugin.getProgramName (i) == name)
             return i;
 
     return -1;
@@ -202,95 +202,95 @@ class ProgramsStateHost : public ::testing::TestWithParam<BuiltPlugin>
 {
 };
 
-TEST_P(ProgramsStateHost, SaveAndRestoreRoundTripRestoresEveryParameter)
+TEST_P (ProgramsStateHost, SaveAndRestoreRoundTripRestoresEveryParameter)
 {
     const auto format = GetParam().format;
 
     auto saved = GetParam().load();
-    ASSERT_NE(saved, nullptr);
-    saved->prepareToPlay(44100.0, 256);
+    ASSERT_NE (saved, nullptr);
+    saved->prepareToPlay (44100.0, 256);
     waitPastTheProgramChangeGuard();
 
     // A program first (its index is saved too), then every parameter moved away from it by the host.
-    const auto drumRoomProgram = hostProgramNamed(*saved, "Drum Room");
-    ASSERT_GE(drumRoomProgram, 0);
-    saved->setCurrentProgram(drumRoomProgram);
-    processBlocks(*saved);
+    const auto drumRoomProgram = hostProgramNamed (*saved, "Drum Room");
+    ASSERT_GE (drumRoomProgram, 0);
+    saved->setCurrentProgram (drumRoomProgram);
+    processBlocks (*saved);
 
-    auto before = pluginValues(*saved, format);
+    auto before = pluginValues (*saved, format);
     for (int i = 0; i < numParameters; ++i)
-        EXPECT_FLOAT_EQ((float)before[parameterKeys[i]], drumRoom[i]) << parameterKeys[i];
+        EXPECT_FLOAT_EQ ((float)before[parameterKeys[i]], drumRoom[i]) << parameterKeys[i];
 
-    const auto savedParameters = ownParameters(*saved);
+    const auto savedParameters = ownParameters (*saved);
     for (int i = 0; i < numParameters; ++i)
-        savedParameters[(size_t)i]->setValueNotifyingHost(editedValues[i]);
-    processBlocks(*saved);
+        savedParameters[(size_t)i]->setValueNotifyingHost (editedValues[i]);
+    processBlocks (*saved);
 
-    const auto savedValues = pluginValues(*saved, format);
+    const auto savedValues = pluginValues (*saved, format);
     for (int i = 0; i < numParameters; ++i)
-        EXPECT_FLOAT_EQ((float)savedValues.at(parameterKeys[i]), editedValues[i]) << parameterKeys[i];
-    EXPECT_EQ(savedValues.at("curProgram"), 3.0);
+        EXPECT_FLOAT_EQ ((float)savedValues.at (parameterKeys[i]), editedValues[i]) << parameterKeys[i];
+    EXPECT_EQ (savedValues.at ("curProgram"), 3.0);
 
     juce::MemoryBlock hostState;
-    saved->getStateInformation(hostState);
-    const auto savedBlock = pluginStateBlock(*saved, format);
+    saved->getStateInformation (hostState);
+    const auto savedBlock = pluginStateBlock (*saved, format);
 
     // A fresh instance takes the whole state back: the plug-in's own block comes out byte for byte.
     auto restored = GetParam().load();
-    ASSERT_NE(restored, nullptr);
-    restored->prepareToPlay(44100.0, 256);
-    restored->setStateInformation(hostState.getData(), (int)hostState.getSize());
-    processBlocks(*restored);
+    ASSERT_NE (restored, nullptr);
+    restored->prepareToPlay (44100.0, 256);
+    restored->setStateInformation (hostState.getData(), (int)hostState.getSize());
+    processBlocks (*restored);
 
-    EXPECT_EQ(pluginStateBlock(*restored, format), savedBlock);
+    EXPECT_EQ (pluginStateBlock (*restored, format), savedBlock);
 
-    const auto restoredValues = pluginValues(*restored, format);
+    const auto restoredValues = pluginValues (*restored, format);
     for (int i = 0; i < numParameters; ++i)
-        EXPECT_FLOAT_EQ((float)restoredValues.at(parameterKeys[i]), editedValues[i]) << parameterKeys[i];
-    EXPECT_EQ(restoredValues.at("curProgram"), 3.0);
+        EXPECT_FLOAT_EQ ((float)restoredValues.at (parameterKeys[i]), editedValues[i]) << parameterKeys[i];
+    EXPECT_EQ (restoredValues.at ("curProgram"), 3.0);
 
     if (format == hostkit::Format::vst3)
     {
         // The VST3 host rereads every value after a restore: its view equals the plug-in's.
-        const auto restoredParameters = ownParameters(*restored);
+        const auto restoredParameters = ownParameters (*restored);
         for (int i = 0; i < numParameters; ++i)
-            EXPECT_FLOAT_EQ(restoredParameters[(size_t)i]->getValue(), editedValues[i]) << parameterKeys[i];
+            EXPECT_FLOAT_EQ (restoredParameters[(size_t)i]->getValue(), editedValues[i]) << parameterKeys[i];
 
-        EXPECT_EQ(restored->getCurrentProgram(), 3);
+        EXPECT_EQ (restored->getCurrentProgram(), 3);
     }
 }
 
-TEST_P(ProgramsStateHost, OffersTheTenProgramsAndAppliesTheChosenOne)
+TEST_P (ProgramsStateHost, OffersTheTenProgramsAndAppliesTheChosenOne)
 {
     const auto format = GetParam().format;
     auto plugin = GetParam().load();
-    ASSERT_NE(plugin, nullptr);
-    plugin->prepareToPlay(44100.0, 256);
+    ASSERT_NE (plugin, nullptr);
+    plugin->prepareToPlay (44100.0, 256);
 
     // VST3 lists the programs in their own order. The LV2 wrapper publishes each program as a preset
     // whose state holds only the program index; JUCE's LV2 host lists the presets in the order its
     // preset lookup returns them, and choosing one restores that state, which selects the program.
-    ASSERT_EQ(plugin->getNumPrograms(), 10);
+    ASSERT_EQ (plugin->getNumPrograms(), 10);
 
     for (int p = 0; p < 10; ++p)
     {
-        const auto hostIndex = hostProgramNamed(*plugin, programNames[p]);
-        EXPECT_GE(hostIndex, 0) << programNames[p];
+        const auto hostIndex = hostProgramNamed (*plugin, programNames[p]);
+        EXPECT_GE (hostIndex, 0) << programNames[p];
 
         if (format == hostkit::Format::vst3)
         {
-            EXPECT_EQ(hostIndex, p) << programNames[p];
+            EXPECT_EQ (hostIndex, p) << programNames[p];
         }
     }
 
     waitPastTheProgramChangeGuard();
-    plugin->setCurrentProgram(hostProgramNamed(*plugin, "Acoustic Guitar"));
-    processBlocks(*plugin);
+    plugin->setCurrentProgram (hostProgramNamed (*plugin, "Acoustic Guitar"));
+    processBlocks (*plugin);
 
-    const auto values = pluginValues(*plugin, format);
+    const auto values = pluginValues (*plugin, format);
     for (int i = 0; i < numParameters; ++i)
-        EXPECT_FLOAT_EQ((float)values.at(parameterKeys[i]), acousticGuitar[i]) << parameterKeys[i];
-    EXPECT_EQ(values.at("curProgram"), 4.0);
+        EXPECT_FLOAT_EQ ((float)values.at (parameterKeys[i]), acousticGuitar[i]) << parameterKeys[i];
+    EXPECT_EQ (values.at ("curProgram"), 4.0);
 
     if (format == hostkit::Format::lv2)
     {
@@ -298,37 +298,37 @@ TEST_P(ProgramsStateHost, OffersTheTenProgramsAndAppliesTheChosenOne)
         // parameter messages with the next block, and the host's view follows. (The LV2 host starts from
         // the published defaults, not from the plug-in's initial values, so only changed values are
         // compared.)
-        const auto parameters = ownParameters(*plugin);
+        const auto parameters = ownParameters (*plugin);
         for (int i = 0; i < numParameters; ++i)
         {
             if (initialValues[i] != acousticGuitar[i])
             {
-                EXPECT_FLOAT_EQ(parameters[(size_t)i]->getValue(), acousticGuitar[i]) << parameterKeys[i];
+                EXPECT_FLOAT_EQ (parameters[(size_t)i]->getValue(), acousticGuitar[i]) << parameterKeys[i];
             }
         }
     }
 }
 
-TEST(ProgramsStateVst3Host, AfterAProgramChangeEveryHostMoveBackReachesThePlugin)
+TEST (ProgramsStateVst3Host, AfterAProgramChangeEveryHostMoveBackReachesThePlugin)
 {
     auto plugin = BuiltPlugin{ hostkit::Format::vst3 }.load();
-    ASSERT_NE(plugin, nullptr);
-    plugin->prepareToPlay(44100.0, 256);
-    const auto parameters = ownParameters(*plugin);
+    ASSERT_NE (plugin, nullptr);
+    plugin->prepareToPlay (44100.0, 256);
+    const auto parameters = ownParameters (*plugin);
 
     waitPastTheProgramChangeGuard();
-    plugin->setCurrentProgram(4);
+    plugin->setCurrentProgram (4);
 
     // Without an open editor, JUCE's VST3 wrapper on Linux runs its own message thread, so the plug-in's
     // reports of the changed values travel as output parameter changes of the next block. They update
     // the wrapper's copy of each value, which is what decides whether a host move is passed on. (JUCE's
     // host keeps a separate cache that output parameter changes do not update, so its getValue() is not
     // checked here; see the test with the editor open.)
-    processBlocks(*plugin);
+    processBlocks (*plugin);
 
-    auto values = pluginValues(*plugin, hostkit::Format::vst3);
+    auto values = pluginValues (*plugin, hostkit::Format::vst3);
     for (int i = 0; i < numParameters; ++i)
-        EXPECT_FLOAT_EQ((float)values.at(parameterKeys[i]), acousticGuitar[i]) << parameterKeys[i];
+        EXPECT_FLOAT_EQ ((float)values.at (parameterKeys[i]), acousticGuitar[i]) << parameterKeys[i];
 
     int movedBack = 0;
 
@@ -337,51 +337,51 @@ TEST(ProgramsStateVst3Host, AfterAProgramChangeEveryHostMoveBackReachesThePlugin
         if (initialValues[i] == acousticGuitar[i])
             continue;
 
-        parameters[(size_t)i]->setValueNotifyingHost(initialValues[i]);
+        parameters[(size_t)i]->setValueNotifyingHost (initialValues[i]);
         ++movedBack;
 
-        values = pluginValues(*plugin, hostkit::Format::vst3);
-        EXPECT_FLOAT_EQ((float)values.at(parameterKeys[i]), initialValues[i]) << parameterKeys[i];
+        values = pluginValues (*plugin, hostkit::Format::vst3);
+        EXPECT_FLOAT_EQ ((float)values.at (parameterKeys[i]), initialValues[i]) << parameterKeys[i];
     }
 
-    EXPECT_EQ(movedBack, 8);
+    EXPECT_EQ (movedBack, 8);
 
     // Later blocks keep the moves.
-    processBlocks(*plugin);
-    values = pluginValues(*plugin, hostkit::Format::vst3);
+    processBlocks (*plugin);
+    values = pluginValues (*plugin, hostkit::Format::vst3);
     for (int i = 0; i < numParameters; ++i)
-        EXPECT_FLOAT_EQ((float)values.at(parameterKeys[i]), initialValues[i]) << parameterKeys[i];
+        EXPECT_FLOAT_EQ ((float)values.at (parameterKeys[i]), initialValues[i]) << parameterKeys[i];
 }
 
-TEST(ProgramsStateVst3Host, WithTheEditorOpenTheHostSeesAProgramChangeAtOnce)
+TEST (ProgramsStateVst3Host, WithTheEditorOpenTheHostSeesAProgramChangeAtOnce)
 {
-    if (juce::SystemStats::getEnvironmentVariable("DISPLAY", {}).isEmpty())
+    if (juce::SystemStats::getEnvironmentVariable ("DISPLAY", {}).isEmpty())
         GTEST_SKIP() << "needs an X display (the test scripts run the host tests under Xvfb)";
 
     auto plugin = BuiltPlugin{ hostkit::Format::vst3 }.load();
-    ASSERT_NE(plugin, nullptr);
-    plugin->prepareToPlay(44100.0, 256);
-    const auto parameters = ownParameters(*plugin);
+    ASSERT_NE (plugin, nullptr);
+    plugin->prepareToPlay (44100.0, 256);
+    const auto parameters = ownParameters (*plugin);
 
     for (int i = 0; i < numParameters; ++i)
-        ASSERT_FLOAT_EQ(parameters[(size_t)i]->getValue(), initialValues[i]) << parameterKeys[i];
+        ASSERT_FLOAT_EQ (parameters[(size_t)i]->getValue(), initialValues[i]) << parameterKeys[i];
 
     // An editor shown in a window attaches the wrapper to the host's message thread, as on a desktop
     // where the host's user-interface thread is the message thread: reports then reach the host at once.
-    std::unique_ptr<juce::AudioProcessorEditor> editor(plugin->createEditorIfNeeded());
-    ASSERT_NE(editor, nullptr);
-    EditorWindow window(*editor);
-    juce::MessageManager::getInstance()->runDispatchLoopUntil(100);
+    std::unique_ptr<juce::AudioProcessorEditor> editor (plugin->createEditorIfNeeded());
+    ASSERT_NE (editor, nullptr);
+    EditorWindow window (*editor);
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (100);
 
     waitPastTheProgramChangeGuard();
-    plugin->setCurrentProgram(4);
+    plugin->setCurrentProgram (4);
 
     // No block has run: every hosted value already reads what the plug-in holds.
-    auto values = pluginValues(*plugin, hostkit::Format::vst3);
+    auto values = pluginValues (*plugin, hostkit::Format::vst3);
     for (int i = 0; i < numParameters; ++i)
     {
-        EXPECT_FLOAT_EQ((float)values.at(parameterKeys[i]), acousticGuitar[i]) << parameterKeys[i];
-        EXPECT_FLOAT_EQ(parameters[(size_t)i]->getValue(), acousticGuitar[i]) << parameterKeys[i];
+        EXPECT_FLOAT_EQ ((float)values.at (parameterKeys[i]), acousticGuitar[i]) << parameterKeys[i];
+        EXPECT_FLOAT_EQ (parameters[(size_t)i]->getValue(), acousticGuitar[i]) << parameterKeys[i];
     }
 
     // Each value moved back to where it was before the change reaches the plug-in at once.
@@ -390,20 +390,20 @@ TEST(ProgramsStateVst3Host, WithTheEditorOpenTheHostSeesAProgramChangeAtOnce)
         if (initialValues[i] == acousticGuitar[i])
             continue;
 
-        parameters[(size_t)i]->setValueNotifyingHost(initialValues[i]);
-        values = pluginValues(*plugin, hostkit::Format::vst3);
-        EXPECT_FLOAT_EQ((float)values.at(parameterKeys[i]), initialValues[i]) << parameterKeys[i];
+        parameters[(size_t)i]->setValueNotifyingHost (initialValues[i]);
+        values = pluginValues (*plugin, hostkit::Format::vst3);
+        EXPECT_FLOAT_EQ ((float)values.at (parameterKeys[i]), initialValues[i]) << parameterKeys[i];
     }
 
-    processBlocks(*plugin);
-    values = pluginValues(*plugin, hostkit::Format::vst3);
+    processBlocks (*plugin);
+    values = pluginValues (*plugin, hostkit::Format::vst3);
     for (int i = 0; i < numParameters; ++i)
     {
-        EXPECT_FLOAT_EQ((float)values.at(parameterKeys[i]), initialValues[i]) << parameterKeys[i];
-        EXPECT_FLOAT_EQ(parameters[(size_t)i]->getValue(), initialValues[i]) << parameterKeys[i];
+        EXPECT_FLOAT_EQ ((float)values.at (parameterKeys[i]), initialValues[i]) << parameterKeys[i];
+        EXPECT_FLOAT_EQ (parameters[(size_t)i]->getValue(), initialValues[i]) << parameterKeys[i];
     }
 
-    plugin->editorBeingDeleted(editor.get());
+    plugin->editorBeingDeleted (editor.get());
 }
 
-TOLVMARK_FOR_EACH_BUILT_PLUGIN(ProgramsStateHost);
+TOLVMARK_FOR_EACH_BUILT_PLUGIN (ProgramsStateHost);
