@@ -50,13 +50,19 @@ for name in "${names[@]}"; do
     mkdir -p "$corpus" "$artifacts"
     dirs=("$corpus")
     [[ -d "$root/tests/fuzz/corpus/$name" ]] && dirs+=("$root/tests/fuzz/corpus/$name")
+    # Extra libFuzzer flags for this target, if any: tests/fuzz/<name>.flags ('#' starts a comment).
+    flags=()
+    if [[ -f "$root/tests/fuzz/$name.flags" ]]; then
+        read -r -a flags <<<"$(sed -e 's/#.*//' "$root/tests/fuzz/$name.flags" | tr '\n' ' ')"
+    fi
 
     echo "== $target for $seconds s"
     if ! ASAN_OPTIONS="detect_leaks=1:abort_on_error=1" \
         UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1:suppressions=$root/tests/sanitizers/ubsan.supp" \
         LSAN_OPTIONS="suppressions=$root/tests/sanitizers/lsan.supp:print_suppressions=0" \
         "$build_dir/tests/fuzz/$target" -max_total_time="$seconds" -max_len=8192 -timeout=30 \
-        -rss_limit_mb=4096 -print_final_stats=1 -artifact_prefix="$artifacts" "${dirs[@]}"; then
+        -rss_limit_mb=4096 -print_final_stats=1 -artifact_prefix="$artifacts" ${flags[@]+"${flags[@]}"} \
+        "${dirs[@]}"; then
         echo "!! $target FAILED; the input is in $artifacts" >&2
         failed+=("$name")
     fi
