@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Runs the whole test suite: installs the dependencies, builds everything in Release and runs every
 # test (in-process unit tests, tests of the built VST3 and LV2 binaries through JUCE's hosting,
-# Debian's LV2 validator) under a virtual X display.
+# Debian's LV2 validator, benchmark smoke runs) under a virtual X display; then the hardening checks
+# (sanitizer builds and runs, each fuzzer for a minute, an hour of audio through the soak test).
+# Stops with a non-zero exit at the first failing step.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build_dir="$root/build"
@@ -10,5 +12,9 @@ build_dir="$root/build"
 "$root/scripts/build.sh" "$build_dir"
 
 jobs="$(nproc 2>/dev/null || echo 4)"
-cd "$build_dir"
-xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure --parallel "$jobs" --timeout 1800
+(
+    cd "$build_dir"
+    xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" ctest --output-on-failure --parallel "$jobs" --timeout 1800
+)
+
+"$root/scripts/hardening.sh" 60 3600
