@@ -22,12 +22,12 @@ constexpr float silenceThreshold = 1.0e-5f;
 /** The largest block any test hands the plug-in. */
 constexpr int maxBlockSize = 8192;
 
-juce::AudioProcessor::BusesLayout makeLayout(const juce::AudioChannelSet& in,
-                                             const juce::AudioChannelSet& out)
+juce::AudioProcessor::BusesLayout makeLayout (const juce::AudioChannelSet& in,
+                                              const juce::AudioChannelSet& out)
 {
     juce::AudioProcessor::BusesLayout layout;
-    layout.inputBuses.add(in);
-    layout.outputBuses.add(out);
+    layout.inputBuses.add (in);
+    layout.outputBuses.add (out);
     return layout;
 }
 
@@ -42,20 +42,20 @@ std::vector<juce::AudioProcessor::BusesLayout> acceptedLayouts()
     for (const auto& in : sets)
         for (const auto& out : sets)
             if (in.size() <= out.size())
-                layouts.push_back(makeLayout(in, out));
+                layouts.push_back (makeLayout (in, out));
 
     return layouts;
 }
 
-juce::String describe(const juce::AudioProcessor::BusesLayout& layout)
+juce::String describe (const juce::AudioProcessor::BusesLayout& layout)
 {
     return layout.getMainInputChannelSet().getDescription() + " -> " +
            layout.getMainOutputChannelSet().getDescription();
 }
 
 /** The layouts a format lets a host choose: VST3 negotiates every accepted pair, LV2 has its fixed ports. */
-std::vector<juce::AudioProcessor::BusesLayout> layoutsFor(const BuiltPlugin& built,
-                                                          juce::AudioPluginInstance& plugin)
+std::vector<juce::AudioProcessor::BusesLayout> layoutsFor (const BuiltPlugin& built,
+                                                           juce::AudioPluginInstance& plugin)
 {
     if (built.format == hostkit::Format::vst3)
         return acceptedLayouts();
@@ -63,17 +63,17 @@ std::vector<juce::AudioProcessor::BusesLayout> layoutsFor(const BuiltPlugin& bui
     return { plugin.getBusesLayout() };
 }
 
-juce::AudioProcessorParameter* findParameter(juce::AudioPluginInstance& plugin, const juce::String& key)
+juce::AudioProcessorParameter* findParameter (juce::AudioPluginInstance& plugin, const juce::String& key)
 {
     for (auto* parameter : plugin.getParameters())
-        if (parameter->getName(64) == key)
+        if (parameter->getName (64) == key)
             return parameter;
 
     return nullptr;
 }
 
 /** The plug-in's sixteen own parameters, in index order (host-added parameters left out). */
-std::vector<juce::AudioProcessorParameter*> ownParameters(juce::AudioPluginInstance& plugin)
+std::vector<juce::AudioProcessorParameter*> ownParameters (juce::AudioPluginInstance& plugin)
 {
     static const char* const keys[] = { "predelay",    "decay",       "low",
                                         "high",        "fhighcut2",   "fhighcut3",
@@ -85,49 +85,49 @@ std::vector<juce::AudioProcessorParameter*> ownParameters(juce::AudioPluginInsta
 
     for (const auto* key : keys)
     {
-        auto* parameter = findParameter(plugin, key);
-        EXPECT_NE(parameter, nullptr) << key;
+        auto* parameter = findParameter (plugin, key);
+        EXPECT_NE (parameter, nullptr) << key;
         if (parameter != nullptr)
-            parameters.push_back(parameter);
+            parameters.push_back (parameter);
     }
 
     return parameters;
 }
 
-void fillNoise(juce::AudioBuffer<float>& buffer, juce::Random& random, float gain = 0.5f)
+void fillNoise (juce::AudioBuffer<float>& buffer, juce::Random& random, float gain = 0.5f)
 {
     for (int c = 0; c < buffer.getNumChannels(); ++c)
         for (int i = 0; i < buffer.getNumSamples(); ++i)
-            buffer.setSample(c, i, gain * (2.0f * random.nextFloat() - 1.0f));
+            buffer.setSample (c, i, gain * (2.0f * random.nextFloat() - 1.0f));
 }
 
 /** Index of the first non-finite sample, or -1. */
-int firstNonFinite(const juce::AudioBuffer<float>& buffer)
+int firstNonFinite (const juce::AudioBuffer<float>& buffer)
 {
     for (int c = 0; c < buffer.getNumChannels(); ++c)
         for (int i = 0; i < buffer.getNumSamples(); ++i)
-            if (!std::isfinite(buffer.getSample(c, i)))
+            if (!std::isfinite (buffer.getSample (c, i)))
                 return c * buffer.getNumSamples() + i;
 
     return -1;
 }
 
-float peakOf(const juce::AudioBuffer<float>& buffer)
+float peakOf (const juce::AudioBuffer<float>& buffer)
 {
     float peak = 0.0f;
     for (int c = 0; c < buffer.getNumChannels(); ++c)
-        peak = juce::jmax(peak, buffer.getMagnitude(c, 0, buffer.getNumSamples()));
+        peak = juce::jmax (peak, buffer.getMagnitude (c, 0, buffer.getNumSamples()));
     return peak;
 }
 
-bool bitIdentical(const juce::AudioBuffer<float>& a, const juce::AudioBuffer<float>& b)
+bool bitIdentical (const juce::AudioBuffer<float>& a, const juce::AudioBuffer<float>& b)
 {
     if (a.getNumChannels() != b.getNumChannels() || a.getNumSamples() != b.getNumSamples())
         return false;
 
     for (int c = 0; c < a.getNumChannels(); ++c)
-        if (std::memcmp(a.getReadPointer(c), b.getReadPointer(c),
-                        sizeof(float) * (size_t)a.getNumSamples()) != 0)
+        if (std::memcmp (a.getReadPointer (c), b.getReadPointer (c),
+                         sizeof (float) * (size_t)a.getNumSamples()) != 0)
             return false;
 
     return true;
@@ -139,57 +139,58 @@ struct Rig
     std::unique_ptr<juce::AudioPluginInstance> plugin;
     juce::MidiBuffer midi;
 
-    explicit Rig(const BuiltPlugin& built, double sampleRate = 48000.0)
-        : plugin(built.load(sampleRate, maxBlockSize))
+    explicit Rig (const BuiltPlugin& built, double sampleRate = 48000.0)
+        : plugin (built.load (sampleRate, maxBlockSize))
     {
     }
 
     int channels() const
     {
-        return juce::jmax(plugin->getTotalNumInputChannels(), plugin->getTotalNumOutputChannels());
+        return juce::jmax (plugin->getTotalNumInputChannels(), plugin->getTotalNumOutputChannels());
     }
 
     /** Stops processing, applies the layout (when given) and prepares for the rate. */
-    bool prepare(double sampleRate, const juce::AudioProcessor::BusesLayout* layout = nullptr)
+    bool prepare (double sampleRate, const juce::AudioProcessor::BusesLayout* layout = nullptr)
     {
         plugin->releaseResources();
 
-        if (layout != nullptr && !plugin->setBusesLayout(*layout))
+        if (layout != nullptr && !plugin->setBusesLayout (*layout))
             return false;
 
-        plugin->setRateAndBufferSizeDetails(sampleRate, maxBlockSize);
-        plugin->prepareToPlay(sampleRate, maxBlockSize);
+        plugin->setRateAndBufferSizeDetails (sampleRate, maxBlockSize);
+        plugin->prepareToPlay (sampleRate, maxBlockSize);
         return true;
     }
 
     /** Processes `buffer` in place; false (with a failure recorded) when an output sample is not finite. */
-    bool process(juce::AudioBuffer<float>& buffer)
+    bool process (juce::AudioBuffer<float>& buffer)
     {
-        plugin->processBlock(buffer, midi);
-        const int bad = firstNonFinite(buffer);
-        EXPECT_EQ(bad, -1) << "non-finite output at channel " << bad / juce::jmax(1, buffer.getNumSamples());
+        plugin->processBlock (buffer, midi);
+        const int bad = firstNonFinite (buffer);
+        EXPECT_EQ (bad, -1) << "non-finite output at channel "
+                            << bad / juce::jmax (1, buffer.getNumSamples());
         return bad == -1;
     }
 
     /** Runs `seconds` of noise (or silence) in blocks of `blockSize` (random sizes up to it when negative).
      */
-    bool run(double seconds, double sampleRate, int blockSize, juce::Random& random, float gain = 0.5f)
+    bool run (double seconds, double sampleRate, int blockSize, juce::Random& random, float gain = 0.5f)
     {
-        auto remaining = (juce::int64)(seconds * sampleRate);
-        juce::AudioBuffer<float> buffer(channels(), maxBlockSize);
+        auto remaining = (juce::int64) (seconds * sampleRate);
+        juce::AudioBuffer<float> buffer (channels(), maxBlockSize);
 
         while (remaining > 0)
         {
-            const int size = (int)juce::jmin<juce::int64>(
-                remaining, blockSize > 0 ? blockSize : 1 + random.nextInt(-blockSize));
-            buffer.setSize(channels(), size, false, false, true);
+            const int size = (int)juce::jmin<juce::int64> (
+                remaining, blockSize > 0 ? blockSize : 1 + random.nextInt (-blockSize));
+            buffer.setSize (channels(), size, false, false, true);
 
             if (gain > 0.0f)
-                fillNoise(buffer, random, gain);
+                fillNoise (buffer, random, gain);
             else
                 buffer.clear();
 
-            if (!process(buffer))
+            if (!process (buffer))
                 return false;
 
             remaining -= size;
@@ -199,35 +200,35 @@ struct Rig
     }
 
     /** Sets every own parameter to a value in 0..1 (0, 1 or random), bypass excepted. */
-    void randomiseParameters(juce::Random& random)
+    void randomiseParameters (juce::Random& random)
     {
-        for (auto* parameter : ownParameters(*plugin))
+        for (auto* parameter : ownParameters (*plugin))
         {
-            if (parameter->getName(64) == "bypass")
+            if (parameter->getName (64) == "bypass")
                 continue;
 
-            const int pick = random.nextInt(3);
-            parameter->setValue(pick == 0 ? 0.0f : pick == 1 ? 1.0f : random.nextFloat());
+            const int pick = random.nextInt (3);
+            parameter->setValue (pick == 0 ? 0.0f : pick == 1 ? 1.0f : random.nextFloat());
         }
     }
 
-    void setParameter(const char* key, float value)
+    void setParameter (const char* key, float value)
     {
-        auto* parameter = findParameter(*plugin, key);
-        ASSERT_NE(parameter, nullptr) << key;
-        parameter->setValue(value);
+        auto* parameter = findParameter (*plugin, key);
+        ASSERT_NE (parameter, nullptr) << key;
+        parameter->setValue (value);
     }
 };
 
 /** Runs the message loop for a while, so that editors, timers and hosted-format callbacks get served. */
-void pumpMessages(int milliseconds)
+void pumpMessages (int milliseconds)
 {
-    juce::MessageManager::getInstance()->runDispatchLoopUntil(milliseconds);
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (milliseconds);
 }
 
 bool haveDisplay()
 {
-    const char* display = std::getenv("DISPLAY");
+    const char* display = std::getenv ("DISPLAY");
     return display != nullptr && *display != 0;
 }
 } // namespace
@@ -236,16 +237,16 @@ class Conformance : public ::testing::TestWithParam<BuiltPlugin>
 {
 };
 
-TEST_P(Conformance, InstancesComeAndGoRepeatedlyAndSideBySide)
+TEST_P (Conformance, InstancesComeAndGoRepeatedlyAndSideBySide)
 {
-    juce::Random random(1);
+    juce::Random random (1);
 
     for (int round = 0; round < 4; ++round)
     {
-        Rig rig(GetParam());
-        ASSERT_NE(rig.plugin, nullptr);
-        ASSERT_TRUE(rig.prepare(44100.0 + 4000.0 * round));
-        ASSERT_TRUE(rig.run(0.05, 44100.0, 512, random));
+        Rig rig (GetParam());
+        ASSERT_NE (rig.plugin, nullptr);
+        ASSERT_TRUE (rig.prepare (44100.0 + 4000.0 * round));
+        ASSERT_TRUE (rig.run (0.05, 44100.0, 512, random));
     }
 
     // Several instances alive at once, each with its own settings, processed in turn as a host's
@@ -253,44 +254,44 @@ TEST_P(Conformance, InstancesComeAndGoRepeatedlyAndSideBySide)
     std::vector<std::unique_ptr<Rig>> rigs;
     for (int n = 0; n < 4; ++n)
     {
-        rigs.push_back(std::make_unique<Rig>(GetParam()));
-        ASSERT_NE(rigs.back()->plugin, nullptr);
-        ASSERT_TRUE(rigs.back()->prepare(48000.0));
-        rigs.back()->randomiseParameters(random);
+        rigs.push_back (std::make_unique<Rig> (GetParam()));
+        ASSERT_NE (rigs.back()->plugin, nullptr);
+        ASSERT_TRUE (rigs.back()->prepare (48000.0));
+        rigs.back()->randomiseParameters (random);
     }
 
     for (int block = 0; block < 40; ++block)
         for (auto& rig : rigs)
-            ASSERT_TRUE(rig->run(512.0 / 48000.0, 48000.0, 512, random));
+            ASSERT_TRUE (rig->run (512.0 / 48000.0, 48000.0, 512, random));
 
     // Two instances with the same settings given the same input produce the same output, whatever the
     // others did meanwhile.
     for (int n = 0; n < 2; ++n)
     {
-        ASSERT_TRUE(rigs[(size_t)n]->prepare(48000.0));
-        for (auto* parameter : ownParameters(*rigs[(size_t)n]->plugin))
-            parameter->setValue(parameter->getName(64) == "bypass" ? 0.0f : parameter->getDefaultValue());
-        rigs[(size_t)n]->setParameter("predelay", 0.1f); // clears the network
+        ASSERT_TRUE (rigs[(size_t)n]->prepare (48000.0));
+        for (auto* parameter : ownParameters (*rigs[(size_t)n]->plugin))
+            parameter->setValue (parameter->getName (64) == "bypass" ? 0.0f : parameter->getDefaultValue());
+        rigs[(size_t)n]->setParameter ("predelay", 0.1f); // clears the network
     }
 
-    juce::AudioBuffer<float> first(rigs[0]->channels(), 256), second;
-    juce::Random input(7);
+    juce::AudioBuffer<float> first (rigs[0]->channels(), 256), second;
+    juce::Random input (7);
     for (int block = 0; block < 20; ++block)
     {
-        fillNoise(first, input);
-        second.makeCopyOf(first);
-        ASSERT_TRUE(rigs[0]->process(first));
-        ASSERT_TRUE(rigs[2]->run(256.0 / 48000.0, 48000.0, 256, random));
-        ASSERT_TRUE(rigs[1]->process(second));
-        ASSERT_TRUE(bitIdentical(first, second)) << "block " << block;
+        fillNoise (first, input);
+        second.makeCopyOf (first);
+        ASSERT_TRUE (rigs[0]->process (first));
+        ASSERT_TRUE (rigs[2]->run (256.0 / 48000.0, 48000.0, 256, random));
+        ASSERT_TRUE (rigs[1]->process (second));
+        ASSERT_TRUE (bitIdentical (first, second)) << "block " << block;
     }
 }
 
-TEST_P(Conformance, EverySampleRateAndBlockSizeGivesFiniteOutput)
+TEST_P (Conformance, EverySampleRateAndBlockSizeGivesFiniteOutput)
 {
-    Rig rig(GetParam());
-    ASSERT_NE(rig.plugin, nullptr);
-    juce::Random random(2);
+    Rig rig (GetParam());
+    ASSERT_NE (rig.plugin, nullptr);
+    juce::Random random (2);
 
     const double rates[] = { 8000.0,  22050.0, 32000.0,  44100.0,  48000.0,
                              88200.0, 96000.0, 176400.0, 192000.0, 384000.0 };
@@ -298,62 +299,62 @@ TEST_P(Conformance, EverySampleRateAndBlockSizeGivesFiniteOutput)
 
     for (const auto rate : rates)
     {
-        ASSERT_TRUE(rig.prepare(rate));
-        rig.randomiseParameters(random);
+        ASSERT_TRUE (rig.prepare (rate));
+        rig.randomiseParameters (random);
 
         for (const auto blockSize : blockSizes)
         {
             // At least two blocks of every size, and a few hundred samples of the smallest ones.
-            const double seconds = juce::jmax(2.0 * std::abs(blockSize), 400.0) / rate;
-            ASSERT_TRUE(rig.run(seconds, rate, blockSize, random)) << rate << " Hz, block " << blockSize;
+            const double seconds = juce::jmax (2.0 * std::abs (blockSize), 400.0) / rate;
+            ASSERT_TRUE (rig.run (seconds, rate, blockSize, random)) << rate << " Hz, block " << blockSize;
         }
     }
 }
 
-TEST_P(Conformance, EveryLayoutProcessesAndSwitchesBetweenRuns)
+TEST_P (Conformance, EveryLayoutProcessesAndSwitchesBetweenRuns)
 {
-    Rig rig(GetParam());
-    ASSERT_NE(rig.plugin, nullptr);
-    juce::Random random(3);
+    Rig rig (GetParam());
+    ASSERT_NE (rig.plugin, nullptr);
+    juce::Random random (3);
 
-    auto layouts = layoutsFor(GetParam(), *rig.plugin);
-    ASSERT_FALSE(layouts.empty());
+    auto layouts = layoutsFor (GetParam(), *rig.plugin);
+    ASSERT_FALSE (layouts.empty());
 
     // Every layout twice, in a shuffled order, so that each one follows a different one.
-    std::vector<juce::AudioProcessor::BusesLayout> order(layouts);
-    order.insert(order.end(), layouts.begin(), layouts.end());
+    std::vector<juce::AudioProcessor::BusesLayout> order (layouts);
+    order.insert (order.end(), layouts.begin(), layouts.end());
     for (size_t i = order.size() - 1; i > 0; --i)
-        std::swap(order[i], order[(size_t)random.nextInt((int)i + 1)]);
+        std::swap (order[i], order[(size_t)random.nextInt ((int)i + 1)]);
 
     for (const auto& layout : order)
     {
-        ASSERT_TRUE(rig.prepare(48000.0, &layout)) << describe(layout);
-        ASSERT_EQ(rig.plugin->getTotalNumInputChannels(), layout.getMainInputChannelSet().size());
-        ASSERT_EQ(rig.plugin->getTotalNumOutputChannels(), layout.getMainOutputChannelSet().size());
+        ASSERT_TRUE (rig.prepare (48000.0, &layout)) << describe (layout);
+        ASSERT_EQ (rig.plugin->getTotalNumInputChannels(), layout.getMainInputChannelSet().size());
+        ASSERT_EQ (rig.plugin->getTotalNumOutputChannels(), layout.getMainOutputChannelSet().size());
 
-        rig.randomiseParameters(random);
-        rig.setParameter("fmix", 1.0f);
-        ASSERT_TRUE(rig.run(0.1, 48000.0, -1024, random)) << describe(layout);
+        rig.randomiseParameters (random);
+        rig.setParameter ("fmix", 1.0f);
+        ASSERT_TRUE (rig.run (0.1, 48000.0, -1024, random)) << describe (layout);
 
         // The top and rear channels of a 7.1.2 output carry nothing.
-        juce::AudioBuffer<float> buffer(rig.channels(), 512);
-        fillNoise(buffer, random);
-        ASSERT_TRUE(rig.process(buffer));
+        juce::AudioBuffer<float> buffer (rig.channels(), 512);
+        fillNoise (buffer, random);
+        ASSERT_TRUE (rig.process (buffer));
         if (layout.getMainOutputChannelSet().size() == 10)
         {
             for (int c = 6; c < 10; ++c)
-                EXPECT_EQ(buffer.getMagnitude(c, 0, 512), 0.0f) << describe(layout) << ", channel " << c;
+                EXPECT_EQ (buffer.getMagnitude (c, 0, 512), 0.0f) << describe (layout) << ", channel " << c;
         }
     }
 }
 
-TEST_P(Conformance, SilenceAfterTheTailHasDiedAwayIsBelowMinus100dB)
+TEST_P (Conformance, SilenceAfterTheTailHasDiedAwayIsBelowMinus100dB)
 {
-    Rig rig(GetParam());
-    ASSERT_NE(rig.plugin, nullptr);
-    juce::Random random(4);
+    Rig rig (GetParam());
+    ASSERT_NE (rig.plugin, nullptr);
+    juce::Random random (4);
 
-    auto layouts = layoutsFor(GetParam(), *rig.plugin);
+    auto layouts = layoutsFor (GetParam(), *rig.plugin);
     const auto& widest = layouts.back();
 
     // The longest decay in both voicings, at the densest setting, all outputs at full level. With the
@@ -368,170 +369,170 @@ TEST_P(Conformance, SilenceAfterTheTailHasDiedAwayIsBelowMinus100dB)
     for (const auto& c : { Case{ 1.0f, 0.5f, 10.0 }, Case{ 0.0f, 0.5f, 10.0 }, Case{ 1.0f, 1.0f, 30.0 },
                            Case{ 0.0f, 1.0f, 30.0 } })
     {
-        ASSERT_TRUE(rig.prepare(48000.0, GetParam().format == hostkit::Format::vst3 ? &widest : nullptr));
-        for (auto* parameter : ownParameters(*rig.plugin))
-            parameter->setValue(parameter->getName(64) == "bypass" ? 0.0f : 1.0f);
-        rig.setParameter("use_classic", c.classic);
-        rig.setParameter("low", c.low);
-        rig.setParameter("fmix", 0.5f);
+        ASSERT_TRUE (rig.prepare (48000.0, GetParam().format == hostkit::Format::vst3 ? &widest : nullptr));
+        for (auto* parameter : ownParameters (*rig.plugin))
+            parameter->setValue (parameter->getName (64) == "bypass" ? 0.0f : 1.0f);
+        rig.setParameter ("use_classic", c.classic);
+        rig.setParameter ("low", c.low);
+        rig.setParameter ("fmix", 0.5f);
 
-        ASSERT_TRUE(rig.run(1.0, 48000.0, 512, random, 0.9f));
-        ASSERT_TRUE(rig.run(c.seconds, 48000.0, 4096, random, 0.0f));
+        ASSERT_TRUE (rig.run (1.0, 48000.0, 512, random, 0.9f));
+        ASSERT_TRUE (rig.run (c.seconds, 48000.0, 4096, random, 0.0f));
 
-        juce::AudioBuffer<float> buffer(rig.channels(), 4800);
+        juce::AudioBuffer<float> buffer (rig.channels(), 4800);
         buffer.clear();
-        ASSERT_TRUE(rig.process(buffer));
-        EXPECT_LT(peakOf(buffer), silenceThreshold)
+        ASSERT_TRUE (rig.process (buffer));
+        EXPECT_LT (peakOf (buffer), silenceThreshold)
             << (c.classic != 0.0f ? "classic" : "modern") << ", low " << c.low << ": "
-            << juce::Decibels::gainToDecibels(peakOf(buffer)) << " dBFS";
+            << juce::Decibels::gainToDecibels (peakOf (buffer)) << " dBFS";
     }
 }
 
-TEST_P(Conformance, BypassIsBitIdenticalInEveryLayout)
+TEST_P (Conformance, BypassIsBitIdenticalInEveryLayout)
 {
-    Rig rig(GetParam());
-    ASSERT_NE(rig.plugin, nullptr);
-    juce::Random random(5);
+    Rig rig (GetParam());
+    ASSERT_NE (rig.plugin, nullptr);
+    juce::Random random (5);
 
-    for (const auto& layout : layoutsFor(GetParam(), *rig.plugin))
+    for (const auto& layout : layoutsFor (GetParam(), *rig.plugin))
     {
         // Equal input and output sets only: with more outputs than inputs the host's extra channels are
         // not the plug-in's input.
         if (layout.getMainInputChannelSet() != layout.getMainOutputChannelSet())
             continue;
 
-        ASSERT_TRUE(rig.prepare(44100.0, GetParam().format == hostkit::Format::vst3 ? &layout : nullptr));
-        rig.randomiseParameters(random);
-        ASSERT_TRUE(rig.run(0.2, 44100.0, 512, random)); // a tail is running
+        ASSERT_TRUE (rig.prepare (44100.0, GetParam().format == hostkit::Format::vst3 ? &layout : nullptr));
+        rig.randomiseParameters (random);
+        ASSERT_TRUE (rig.run (0.2, 44100.0, 512, random)); // a tail is running
 
         // The plug-in's own bypass switch (applied with the first bypassed block, as hosts deliver it).
-        rig.setParameter("bypass", 1.0f);
-        juce::AudioBuffer<float> warmUp(rig.channels(), 64);
-        fillNoise(warmUp, random);
-        ASSERT_TRUE(rig.process(warmUp));
+        rig.setParameter ("bypass", 1.0f);
+        juce::AudioBuffer<float> warmUp (rig.channels(), 64);
+        fillNoise (warmUp, random);
+        ASSERT_TRUE (rig.process (warmUp));
 
         for (int block = 0; block < 20; ++block)
         {
-            juce::AudioBuffer<float> buffer(rig.channels(), 1 + random.nextInt(1024)), original;
-            fillNoise(buffer, random);
-            original.makeCopyOf(buffer);
-            ASSERT_TRUE(rig.process(buffer));
-            ASSERT_TRUE(bitIdentical(buffer, original)) << describe(layout) << ", block " << block;
+            juce::AudioBuffer<float> buffer (rig.channels(), 1 + random.nextInt (1024)), original;
+            fillNoise (buffer, random);
+            original.makeCopyOf (buffer);
+            ASSERT_TRUE (rig.process (buffer));
+            ASSERT_TRUE (bitIdentical (buffer, original)) << describe (layout) << ", block " << block;
         }
 
         // Off again: the reverb is back.
-        rig.setParameter("bypass", 0.0f);
-        rig.setParameter("fmix", 1.0f);
-        ASSERT_TRUE(rig.run(0.05, 44100.0, 512, random));
-        juce::AudioBuffer<float> buffer(rig.channels(), 512), original;
-        fillNoise(buffer, random);
-        original.makeCopyOf(buffer);
-        ASSERT_TRUE(rig.process(buffer));
-        EXPECT_FALSE(bitIdentical(buffer, original)) << describe(layout);
+        rig.setParameter ("bypass", 0.0f);
+        rig.setParameter ("fmix", 1.0f);
+        ASSERT_TRUE (rig.run (0.05, 44100.0, 512, random));
+        juce::AudioBuffer<float> buffer (rig.channels(), 512), original;
+        fillNoise (buffer, random);
+        original.makeCopyOf (buffer);
+        ASSERT_TRUE (rig.process (buffer));
+        EXPECT_FALSE (bitIdentical (buffer, original)) << describe (layout);
 
         // The host's own bypass (VST3 hosts switch the plug-in's bypass parameter for it).
         if (GetParam().format == hostkit::Format::vst3)
         {
-            juce::AudioBuffer<float> first(rig.channels(), 512);
-            fillNoise(first, random);
-            rig.plugin->processBlockBypassed(first, rig.midi); // the switch takes effect with this block
+            juce::AudioBuffer<float> first (rig.channels(), 512);
+            fillNoise (first, random);
+            rig.plugin->processBlockBypassed (first, rig.midi); // the switch takes effect with this block
 
             for (int block = 0; block < 10; ++block)
             {
-                juce::AudioBuffer<float> bypassed(rig.channels(), 512), copy;
-                fillNoise(bypassed, random);
-                copy.makeCopyOf(bypassed);
-                rig.plugin->processBlockBypassed(bypassed, rig.midi);
-                ASSERT_TRUE(bitIdentical(bypassed, copy))
-                    << describe(layout) << ", host bypass block " << block;
+                juce::AudioBuffer<float> bypassed (rig.channels(), 512), copy;
+                fillNoise (bypassed, random);
+                copy.makeCopyOf (bypassed);
+                rig.plugin->processBlockBypassed (bypassed, rig.midi);
+                ASSERT_TRUE (bitIdentical (bypassed, copy))
+                    << describe (layout) << ", host bypass block " << block;
             }
         }
     }
 }
 
-TEST_P(Conformance, StateRestoresEveryParameter)
+TEST_P (Conformance, StateRestoresEveryParameter)
 {
     // Through JUCE's LV2 hosting the host-side port values do not follow a restored state (the plug-in
     // cannot write the host's control ports), so the values are read back through VST3 only.
     if (GetParam().format == hostkit::Format::lv2)
         GTEST_SKIP() << "LV2 control ports belong to the host";
 
-    Rig rig(GetParam());
-    ASSERT_NE(rig.plugin, nullptr);
-    ASSERT_TRUE(rig.prepare(48000.0));
-    juce::Random random(6);
+    Rig rig (GetParam());
+    ASSERT_NE (rig.plugin, nullptr);
+    ASSERT_TRUE (rig.prepare (48000.0));
+    juce::Random random (6);
 
     for (int round = 0; round < 5; ++round)
     {
-        const auto parameters = ownParameters(*rig.plugin);
-        ASSERT_EQ(parameters.size(), 16u);
+        const auto parameters = ownParameters (*rig.plugin);
+        ASSERT_EQ (parameters.size(), 16u);
 
         // Switches get exact 0 or 1 (what they store), the others any value.
         for (auto* parameter : parameters)
         {
-            const auto name = parameter->getName(64);
+            const auto name = parameter->getName (64);
             const bool isSwitch = name == "bypass" || name == "use_classic" || name == "surroundswitch";
-            parameter->setValue(isSwitch || random.nextInt(4) == 0 ? (float)random.nextInt(2)
-                                                                   : random.nextFloat());
+            parameter->setValue (isSwitch || random.nextInt (4) == 0 ? (float)random.nextInt (2)
+                                                                     : random.nextFloat());
         }
-        ASSERT_TRUE(rig.run(0.02, 48000.0, 256, random));
+        ASSERT_TRUE (rig.run (0.02, 48000.0, 256, random));
 
         std::vector<float> saved;
         for (auto* parameter : parameters)
-            saved.push_back(parameter->getValue());
+            saved.push_back (parameter->getValue());
 
         juce::MemoryBlock state;
-        rig.plugin->getStateInformation(state);
-        ASSERT_GT(state.getSize(), 0u);
+        rig.plugin->getStateInformation (state);
+        ASSERT_GT (state.getSize(), 0u);
 
         for (auto* parameter : parameters)
-            parameter->setValue(random.nextFloat());
-        ASSERT_TRUE(rig.run(0.02, 48000.0, 256, random));
+            parameter->setValue (random.nextFloat());
+        ASSERT_TRUE (rig.run (0.02, 48000.0, 256, random));
 
-        rig.plugin->setStateInformation(state.getData(), (int)state.getSize());
-        ASSERT_TRUE(rig.run(0.02, 48000.0, 256, random));
-        pumpMessages(20);
+        rig.plugin->setStateInformation (state.getData(), (int)state.getSize());
+        ASSERT_TRUE (rig.run (0.02, 48000.0, 256, random));
+        pumpMessages (20);
 
         for (size_t n = 0; n < parameters.size(); ++n)
-            EXPECT_FLOAT_EQ(parameters[n]->getValue(), saved[n])
-                << parameters[n]->getName(64) << ", round " << round;
+            EXPECT_FLOAT_EQ (parameters[n]->getValue(), saved[n])
+                << parameters[n]->getName (64) << ", round " << round;
     }
 }
 
 /** The host's audio thread processes blocks of varying size without pause, while the message thread
     does what users and hosts do meanwhile: automation, program changes, state saves and restores, and
     (with `withEditor`, under a display) opening and closing the editor. */
-static void sweepWhileAudioRuns(const BuiltPlugin& built, bool withEditor)
+static void sweepWhileAudioRuns (const BuiltPlugin& built, bool withEditor)
 {
-    Rig rig(built);
-    ASSERT_NE(rig.plugin, nullptr);
+    Rig rig (built);
+    ASSERT_NE (rig.plugin, nullptr);
 
-    auto layouts = layoutsFor(built, *rig.plugin);
-    juce::Random random(8);
+    auto layouts = layoutsFor (built, *rig.plugin);
+    juce::Random random (8);
 
     for (const auto* layout : { &layouts.front(), &layouts.back() })
     {
-        ASSERT_TRUE(rig.prepare(48000.0, built.format == hostkit::Format::vst3 ? layout : nullptr));
-        const auto parameters = ownParameters(*rig.plugin);
-        ASSERT_EQ(parameters.size(), 16u);
+        ASSERT_TRUE (rig.prepare (48000.0, built.format == hostkit::Format::vst3 ? layout : nullptr));
+        const auto parameters = ownParameters (*rig.plugin);
+        ASSERT_EQ (parameters.size(), 16u);
 
         std::atomic<bool> stop{ false };
         std::atomic<int> nonFiniteBlocks{ 0 }, blocks{ 0 };
         const int channels = rig.channels();
 
-        std::thread audio(
+        std::thread audio (
             [&]
             {
-                juce::Random audioRandom(9);
-                juce::AudioBuffer<float> buffer(channels, maxBlockSize);
+                juce::Random audioRandom (9);
+                juce::AudioBuffer<float> buffer (channels, maxBlockSize);
                 juce::MidiBuffer midi;
 
                 while (!stop.load())
                 {
-                    buffer.setSize(channels, 1 + audioRandom.nextInt(1024), false, false, true);
-                    fillNoise(buffer, audioRandom, 0.3f);
-                    rig.plugin->processBlock(buffer, midi);
-                    if (firstNonFinite(buffer) != -1)
+                    buffer.setSize (channels, 1 + audioRandom.nextInt (1024), false, false, true);
+                    fillNoise (buffer, audioRandom, 0.3f);
+                    rig.plugin->processBlock (buffer, midi);
+                    if (firstNonFinite (buffer) != -1)
                         ++nonFiniteBlocks;
                     ++blocks;
                 }
@@ -547,30 +548,30 @@ static void sweepWhileAudioRuns(const BuiltPlugin& built, bool withEditor)
             // Every parameter through 0, 1 and random values (bypass included).
             for (auto* parameter : parameters)
             {
-                const int pick = random.nextInt(3);
-                parameter->setValueNotifyingHost(pick == 0 ? 0.0f : pick == 1 ? 1.0f : random.nextFloat());
+                const int pick = random.nextInt (3);
+                parameter->setValueNotifyingHost (pick == 0 ? 0.0f : pick == 1 ? 1.0f : random.nextFloat());
             }
 
             if (step % 3 == 0)
-                rig.plugin->setCurrentProgram(random.nextInt(rig.plugin->getNumPrograms()));
+                rig.plugin->setCurrentProgram (random.nextInt (rig.plugin->getNumPrograms()));
 
             if (step % 5 == 0)
             {
                 juce::MemoryBlock state;
-                rig.plugin->getStateInformation(state);
-                parameters[(size_t)random.nextInt(16)]->setValueNotifyingHost(random.nextFloat());
-                rig.plugin->setStateInformation(state.getData(), (int)state.getSize());
+                rig.plugin->getStateInformation (state);
+                parameters[(size_t)random.nextInt (16)]->setValueNotifyingHost (random.nextFloat());
+                rig.plugin->setStateInformation (state.getData(), (int)state.getSize());
             }
 
             if (withEditor && step % 20 == 0 && haveDisplay())
             {
-                std::unique_ptr<juce::AudioProcessorEditor> editor(rig.plugin->createEditorIfNeeded());
+                std::unique_ptr<juce::AudioProcessorEditor> editor (rig.plugin->createEditorIfNeeded());
                 if (editor != nullptr)
                 {
-                    editor->addToDesktop(juce::ComponentPeer::windowIsTemporary);
-                    editor->setVisible(true);
-                    pumpMessages(120);
-                    EXPECT_TRUE(editor->isShowing()) << describe(*layout);
+                    editor->addToDesktop (juce::ComponentPeer::windowIsTemporary);
+                    editor->setVisible (true);
+                    pumpMessages (120);
+                    EXPECT_TRUE (editor->isShowing()) << describe (*layout);
                 }
                 // Deleted while its window still exists, as hosts close plug-in windows: the plug-in
                 // takes its view down (VST3 IPlugView::removed(), LV2 cleanup) and only then does the
@@ -579,28 +580,28 @@ static void sweepWhileAudioRuns(const BuiltPlugin& built, bool withEditor)
                 editor.reset();
             }
 
-            pumpMessages(5);
+            pumpMessages (5);
         }
 
         stop = true;
         audio.join();
 
-        EXPECT_EQ(nonFiniteBlocks.load(), 0) << describe(*layout);
-        EXPECT_GT(blocks.load(), 10) << describe(*layout);
+        EXPECT_EQ (nonFiniteBlocks.load(), 0) << describe (*layout);
+        EXPECT_GT (blocks.load(), 10) << describe (*layout);
     }
 }
 
-TEST_P(Conformance, SweepsProgramsAndStateWhileAudioRuns)
+TEST_P (Conformance, SweepsProgramsAndStateWhileAudioRuns)
 {
-    sweepWhileAudioRuns(GetParam(), false);
+    sweepWhileAudioRuns (GetParam(), false);
 }
 
 // Needs a display (scripts/test.sh runs the tests under Xvfb; on a bare X server the test main creates the
 // window-manager atoms JUCE needs first).
-TEST_P(Conformance, EditorOpensAndClosesWhileAudioRuns)
+TEST_P (Conformance, EditorOpensAndClosesWhileAudioRuns)
 {
-    ASSERT_TRUE(haveDisplay()) << "no X display: run under xvfb-run";
-    sweepWhileAudioRuns(GetParam(), true);
+    ASSERT_TRUE (haveDisplay()) << "no X display: run under xvfb-run";
+    sweepWhileAudioRuns (GetParam(), true);
 }
 
-TOLVMARK_FOR_EACH_BUILT_PLUGIN(Conformance);
+TOLVMARK_FOR_EACH_BUILT_PLUGIN (Conformance);

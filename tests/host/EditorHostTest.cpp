@@ -11,19 +11,19 @@
 
 namespace
 {
-void runMessageLoop(int milliseconds)
+void runMessageLoop (int milliseconds)
 {
-    juce::MessageManager::getInstance()->runDispatchLoopUntil(milliseconds);
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (milliseconds);
 }
 
 /** A plain top-level window that holds a hosted editor, as a host's plug-in window does. */
 struct EditorWindow : juce::DocumentWindow
 {
-    explicit EditorWindow(juce::AudioProcessorEditor& editor)
-        : juce::DocumentWindow("Tolv_mark", juce::Colours::black, 0, true)
+    explicit EditorWindow (juce::AudioProcessorEditor& editor)
+        : juce::DocumentWindow ("Tolv_mark", juce::Colours::black, 0, true)
     {
-        setContentNonOwned(&editor, true);
-        setVisible(true);
+        setContentNonOwned (&editor, true);
+        setVisible (true);
     }
 
     ~EditorWindow() override { clearContentComponent(); }
@@ -32,9 +32,9 @@ struct EditorWindow : juce::DocumentWindow
 /** Feeds noise through the plug-in block by block on its own thread until stopped. */
 struct AudioThread
 {
-    explicit AudioThread(juce::AudioPluginInstance& pluginToRun) : plugin(pluginToRun)
+    explicit AudioThread (juce::AudioPluginInstance& pluginToRun) : plugin (pluginToRun)
     {
-        thread = std::thread([this] { run(); });
+        thread = std::thread ([this] { run(); });
     }
 
     ~AudioThread()
@@ -45,19 +45,19 @@ struct AudioThread
 
     void run()
     {
-        juce::AudioBuffer<float> buffer(2, 512);
+        juce::AudioBuffer<float> buffer (2, 512);
         juce::MidiBuffer midi;
-        juce::Random random(17);
+        juce::Random random (17);
 
         while (running)
         {
             for (int channel = 0; channel < buffer.getNumChannels(); ++channel)
                 for (int i = 0; i < buffer.getNumSamples(); ++i)
-                    buffer.setSample(channel, i, random.nextFloat() - 0.5f);
+                    buffer.setSample (channel, i, random.nextFloat() - 0.5f);
 
-            plugin.processBlock(buffer, midi);
-            blocks.fetch_add(1);
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            plugin.processBlock (buffer, midi);
+            blocks.fetch_add (1);
+            std::this_thread::sleep_for (std::chrono::milliseconds (2));
         }
     }
 
@@ -68,47 +68,47 @@ struct AudioThread
 };
 } // namespace
 
-TEST(EditorHost, OpensAndClosesRepeatedlyWhileAudioRuns)
+TEST (EditorHost, OpensAndClosesRepeatedlyWhileAudioRuns)
 {
     auto plugin = BuiltPlugin{ hostkit::Format::vst3 }.load();
-    ASSERT_NE(plugin, nullptr);
-    ASSERT_TRUE(plugin->hasEditor());
+    ASSERT_NE (plugin, nullptr);
+    ASSERT_TRUE (plugin->hasEditor());
 
-    plugin->prepareToPlay(44100.0, 512);
+    plugin->prepareToPlay (44100.0, 512);
 
     {
-        AudioThread audio(*plugin);
+        AudioThread audio (*plugin);
         auto& parameters = plugin->getParameters();
-        ASSERT_GE(parameters.size(), 16);
+        ASSERT_GE (parameters.size(), 16);
 
         for (int round = 0; round < 8; ++round)
         {
-            std::unique_ptr<juce::AudioProcessorEditor> editor(plugin->createEditorIfNeeded());
-            ASSERT_NE(editor, nullptr) << "round " << round;
-            EXPECT_EQ(plugin->getActiveEditor(), editor.get());
+            std::unique_ptr<juce::AudioProcessorEditor> editor (plugin->createEditorIfNeeded());
+            ASSERT_NE (editor, nullptr) << "round " << round;
+            EXPECT_EQ (plugin->getActiveEditor(), editor.get());
 
             {
-                EditorWindow window(*editor);
+                EditorWindow window (*editor);
                 const int blocksBefore = audio.blocks.load();
 
                 // Automation while the editor is open: its timer picks it up on the plug-in's side.
-                parameters[1]->setValueNotifyingHost((float)(round % 4) / 3.0f);
-                parameters[7]->setValueNotifyingHost(round % 2 == 0 ? 1.0f : 0.0f);
-                runMessageLoop(150);
+                parameters[1]->setValueNotifyingHost ((float)(round % 4) / 3.0f);
+                parameters[7]->setValueNotifyingHost (round % 2 == 0 ? 1.0f : 0.0f);
+                runMessageLoop (150);
 
-                EXPECT_EQ(editor->getWidth(), 862) << "round " << round;
-                EXPECT_EQ(editor->getHeight(), 328) << "round " << round;
-                EXPECT_TRUE(editor->isShowing()) << "round " << round;
+                EXPECT_EQ (editor->getWidth(), 862) << "round " << round;
+                EXPECT_EQ (editor->getHeight(), 328) << "round " << round;
+                EXPECT_TRUE (editor->isShowing()) << "round " << round;
 
-                EXPECT_GT(audio.blocks.load(), blocksBefore) << "audio stalled in round " << round;
+                EXPECT_GT (audio.blocks.load(), blocksBefore) << "audio stalled in round " << round;
             }
 
             editor.reset();
-            EXPECT_EQ(plugin->getActiveEditor(), nullptr);
-            runMessageLoop(30);
+            EXPECT_EQ (plugin->getActiveEditor(), nullptr);
+            runMessageLoop (30);
         }
 
-        EXPECT_GT(audio.blocks.load(), 50);
+        EXPECT_GT (audio.blocks.load(), 50);
     }
 
     plugin->releaseResources();
