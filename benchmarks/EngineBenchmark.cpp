@@ -47,7 +47,7 @@ QuellorAudioProcessor& processorFor (const Key& key)
         slot->setBusesLayout (layout);
         slot->prepareToPlay (rate, blockSize);
         slot->setParameter (tolvmark::kUseClassic, classic != 0 ? 1.0f : 0.0f);
-        slot->setParameter (tolvmark::kOversampling, (float)(stages - 1) * 0.25f);
+        slot->setParameter (tolvmark::kOversampling, (float) (stages - 1) * 0.25f);
         slot->setParameter (tolvmark::kMix, 0.5f);
     }
 
@@ -56,7 +56,8 @@ QuellorAudioProcessor& processorFor (const Key& key)
 
 void engineCost (benchmark::State& state)
 {
-    const Key key{ (int)state.range (0), (int)state.range (1), (int)state.range (2), (int)state.range (3) };
+    const Key key{ (int) state.range (0), (int) state.range (1), (int) state.range (2),
+                   (int) state.range (3) };
     const auto [rate, channels, classic, stages] = key;
     auto& processor = processorFor (key);
 
@@ -78,7 +79,7 @@ void engineCost (benchmark::State& state)
     }
 
     // Audio seconds processed, as a rate over CPU time, inverted: CPU seconds per audio second.
-    const double audioSeconds = (double)state.iterations() * blockSize / rate;
+    const double audioSeconds = (double) state.iterations() * blockSize / rate;
     state.counters["cpu_s_per_audio_s"] =
         benchmark::Counter (audioSeconds, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     const juce::String label = juce::String (channels == 10 ? "7.1.2" : "stereo") +
@@ -117,7 +118,7 @@ void processNoise (QuellorAudioProcessor& processor, double rate, double seconds
     juce::AudioBuffer<float> buffer (2, blockSize);
     juce::MidiBuffer midi;
     juce::Random random (7);
-    const int blocks = (int)(seconds * rate / blockSize);
+    const int blocks = (int) (seconds * rate / blockSize);
 
     for (int b = 0; b < blocks; ++b)
     {
@@ -144,8 +145,8 @@ template <typename Call> double wallSeconds (Call&& call)
 void programChangeBlocking (benchmark::State& state)
 {
     constexpr double rate = 48000.0;
-    const int pair = (int)state.range (0);
-    const double seconds = (double)state.range (1) / 10.0;
+    const int pair = (int) state.range (0);
+    const double seconds = (double) state.range (1) / 10.0;
     const int programs[2][2] = { { 0, 6 }, { 1, 2 } };
 
     auto processor = makeProgramProcessor (rate, programs[pair][0]);
@@ -172,7 +173,7 @@ void programChangeBlocking (benchmark::State& state)
 void resetBlocking (benchmark::State& state)
 {
     constexpr double rate = 48000.0;
-    const double seconds = (double)state.range (0) / 10.0;
+    const double seconds = (double) state.range (0) / 10.0;
     auto processor = makeProgramProcessor (rate, 0);
 
     for (auto _ : state)

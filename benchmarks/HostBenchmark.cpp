@@ -15,6 +15,7 @@
 // Exit code 0 when every measurement ran and gave a finite, positive figure with finite, non-silent
 // output; 1 otherwise. No ratio is enforced here: the figures depend on the machine and its load.
 
+#include "FactoryProgramTable.h"
 #include "PluginHost.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
@@ -53,14 +54,14 @@ double threadCpuSeconds()
 {
     timespec now{};
     clock_gettime (CLOCK_THREAD_CPUTIME_ID, &now);
-    return (double)now.tv_sec + 1.0e-9 * (double)now.tv_nsec;
+    return (double) now.tv_sec + 1.0e-9 * (double) now.tv_nsec;
 }
 
 double processCpuSeconds()
 {
     timespec now{};
     clock_gettime (CLOCK_PROCESS_CPUTIME_ID, &now);
-    return (double)now.tv_sec + 1.0e-9 * (double)now.tv_nsec;
+    return (double) now.tv_sec + 1.0e-9 * (double) now.tv_nsec;
 }
 
 double median (std::vector<double> values)
@@ -82,26 +83,8 @@ double minimum (const std::vector<double>& values)
 /** Tolv_mark's factory programs as hosted parameter values (index order), set directly through the hosted
     parameters as well as by program change: not every format reports a host's program change back to its
     parameter copies. */
-const char* const tolvmarkKeys[16] = {
-    "predelay",       "decay",       "low",       "high",       "fhighcut2",   "fhighcut3",  "fmix",
-    "bypass",         "use_classic", "leftlevel", "rightlevel", "centerlevel", "leftslevel", "rightslevel",
-    "surroundswitch", "oversampling"
-};
-
-// clang-format off
-const float tolvmarkPrograms[10][16] = {
-    { 0.0f, 0.5f, 0.5f,  1.0f,  0.75f, 0.75f, 1.0f,  0, 1, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0, 0.75f },
-    { 0.2f, 0.6f, 0.6f,  1.0f,  1.0f,  1.0f,  0.5f,  0, 1, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 1, 0.5f },
-    { 0.2f, 0.3f, 0.6f,  0.3f,  1.0f,  1.0f,  0.6f,  0, 1, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0, 0.5f },
-    { 0.2f, 0.2f, 0.0f,  1.0f,  0.5f,  0.5f,  0.6f,  0, 1, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 1, 0.5f },
-    { 0.2f, 0.6f, 0.25f, 1.0f,  1.0f,  1.0f,  0.6f,  0, 0, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0, 0.5f },
-    { 0.2f, 0.6f, 0.25f, 1.0f,  1.0f,  1.0f,  0.6f,  0, 1, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0, 0.5f },
-    { 0.5f, 0.8f, 1.0f,  0.75f, 0.6f,  0.6f,  0.5f,  0, 1, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 1, 0.0f },
-    { 0.0f, 0.0f, 0.75f, 0.25f, 0.0f,  0.0f,  0.75f, 0, 1, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 1, 0.5f },
-    { 0.0f, 0.8f, 0.0f,  1.0f,  0.48f, 0.48f, 0.34f, 0, 1, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0, 0.75f },
-    { 0.0f, 0.8f, 0.0f,  1.0f,  0.48f, 0.48f, 0.58f, 0, 0, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 1, 0.5f },
-};
-// clang-format on
+const auto& tolvmarkKeys = testdata::parameterKeys;
+const auto& tolvmarkPrograms = testdata::factoryPrograms;
 
 const char* const programNames[10] = { "Standard",         "Female Vocal Hall", "Female Vocal Room",
                                        "Drum Room",        "Acoustic Guitar",   "Chorused Guitar",
@@ -128,7 +111,7 @@ public:
           inputs (inputChannels), buffer (std::max (inputChannels, outputChannels), blockSize)
     {
         // A second of noise per input channel, played in a loop: every run sees the same signal.
-        const int noiseLength = (int)sampleRate;
+        const int noiseLength = (int) sampleRate;
         noise.setSize (inputChannels, noiseLength);
         juce::Random random (20261210);
         for (int c = 0; c < inputChannels; ++c)
@@ -139,7 +122,7 @@ public:
     /** Processes `seconds` of audio and returns the calling thread's CPU seconds per second of audio. */
     double measure (double seconds)
     {
-        const int blocks = std::max (1, (int)std::lround (seconds * sampleRate / blockSize));
+        const int blocks = std::max (1, (int) std::lround (seconds * sampleRate / blockSize));
         const double threadStart = threadCpuSeconds();
         const double processStart = processCpuSeconds();
 
@@ -148,7 +131,7 @@ public:
 
         const double threadUsed = threadCpuSeconds() - threadStart;
         const double processUsed = processCpuSeconds() - processStart;
-        const double audioSeconds = (double)blocks * blockSize / sampleRate;
+        const double audioSeconds = (double) blocks * blockSize / sampleRate;
 
         lastProcessCpuPerSecond = processUsed / audioSeconds;
         checkLastBlock();
@@ -158,7 +141,7 @@ public:
     /** Processes `seconds` of audio without timing it. */
     void warmUp (double seconds)
     {
-        const int blocks = std::max (1, (int)std::lround (seconds * sampleRate / blockSize));
+        const int blocks = std::max (1, (int) std::lround (seconds * sampleRate / blockSize));
         for (int b = 0; b < blocks; ++b)
             processOneBlock();
         checkLastBlock();
@@ -362,7 +345,7 @@ int run (const Options& options)
     for (int program : programOrder)
     {
         const auto classic = tolvmarkPrograms[program][8] != 0.0f;
-        const auto stages = (int)std::lround (tolvmarkPrograms[program][15] * 4.0f) + 1;
+        const auto stages = (int) std::lround (tolvmarkPrograms[program][15] * 4.0f) + 1;
         addTolvmark (juce::String (program) + " " + juce::String (programNames[program]) + " (" +
                          (classic ? "classic, " : "modern, ") + juce::String (stages) + ")",
                      48000.0, program, stereo);
@@ -386,7 +369,7 @@ int run (const Options& options)
     {
         for (size_t k = 0; k < entries.size(); ++k)
         {
-            auto& entry = entries[(k + (size_t)round) % entries.size()];
+            auto& entry = entries[(k + (size_t) round) % entries.size()];
             entry.subject->warmUp (0.1);
             entry.figures.push_back (entry.subject->measure (options.seconds));
             entry.processCpu.push_back (entry.subject->lastProcessCpuPerSecond);

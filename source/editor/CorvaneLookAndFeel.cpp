@@ -98,7 +98,7 @@ CorvaneLookAndFeel::CorvaneLookAndFeel() : labelFont (11.0f, juce::Font::plain)
 {
     for (int slot = 0; slot < numSkinSlots; ++slot)
         if (slot != emptySlot)
-            skinImages[(size_t)slot] = fromCache (skinTable()[(size_t)slot]);
+            skinImages[(size_t) slot] = fromCache (skinTable()[(size_t) slot]);
 }
 
 CorvaneLookAndFeel::~CorvaneLookAndFeel() = default;
@@ -117,7 +117,7 @@ void CorvaneLookAndFeel::drawButtonBackground (juce::Graphics& g, juce::Button& 
     }
     else if (name == "BypassButton")
     {
-        g.setColour (juce::Colours::black.withAlpha ((juce::uint8)0x80));
+        g.setColour (juce::Colours::black.withAlpha ((juce::uint8) 0x80));
 
         if (button.getToggleState())
             g.fillRect (0, 0, width, height);
@@ -130,7 +130,7 @@ void CorvaneLookAndFeel::drawButtonBackground (juce::Graphics& g, juce::Button& 
     else if (name == "TolvButton")
     {
         // images are composited with the current colour's opacity: the logo shows at 230/255
-        g.setColour (juce::Colours::black.withAlpha ((juce::uint8)0xe6));
+        g.setColour (juce::Colours::black.withAlpha ((juce::uint8) 0xe6));
         drawWhole (g, getSkinImage (logoSlot), 0, 0, width, height);
     }
 }
@@ -167,7 +167,7 @@ void CorvaneLookAndFeel::drawLinearSliderThumb (juce::Graphics& g, int x, int y,
             return;
 
         const int w = cap.getWidth(), h = cap.getHeight();
-        const int left = (int)((double)sliderPos - (double)w / 2.0);
+        const int left = (int) ((double) sliderPos - (double) w / 2.0);
         g.drawImage (cap, left, y, w * height / h, height, 0, 0, w, h);
     }
     else
@@ -179,7 +179,7 @@ void CorvaneLookAndFeel::drawLinearSliderThumb (juce::Graphics& g, int x, int y,
             return;
 
         const int w = cap.getWidth(), h = cap.getHeight();
-        const int top = (int)(sliderPos - (float)(h / 2));
+        const int top = (int) (sliderPos - (float) (h / 2));
         g.drawImage (cap, x, top, w, h, 0, 0, w, h);
     }
 }
@@ -220,7 +220,7 @@ juce::Label* CorvaneLookAndFeel::createSliderTextBox (juce::Slider& slider)
     const auto editorBackgroundAlpha =
         (juce::uint8) (slider.getSliderStyle() == juce::Slider::LinearBar ? 0xb2 : 0xff);
 
-    label->setColour (juce::Label::textColourId, juce::Colours::crimson.withAlpha ((juce::uint8)0x80));
+    label->setColour (juce::Label::textColourId, juce::Colours::crimson.withAlpha ((juce::uint8) 0x80));
     label->setColour (juce::Label::backgroundColourId, juce::Colours::transparentBlack);
     label->setColour (juce::Label::outlineColourId, juce::Colours::transparentBlack);
     label->setColour (juce::TextEditor::textColourId, slider.findColour (juce::Slider::textBoxTextColourId));
@@ -239,13 +239,13 @@ juce::Label* CorvaneLookAndFeel::createSliderTextBox (juce::Slider& slider)
 const juce::Image& CorvaneLookAndFeel::getSkinImage (int slot) const noexcept
 {
     static const juce::Image none;
-    return juce::isPositiveAndBelow (slot, numSkinSlots) ? skinImages[(size_t)slot] : none;
+    return juce::isPositiveAndBelow (slot, numSkinSlots) ? skinImages[(size_t) slot] : none;
 }
 
 void CorvaneLookAndFeel::setSkinImage (int slot, const juce::Image& image)
 {
     if (juce::isPositiveAndBelow (slot, numSkinSlots))
-        skinImages[(size_t)slot] = image;
+        skinImages[(size_t) slot] = image;
 }
 
 CorvaneLookAndFeel::FilmStrip CorvaneLookAndFeel::filmStripForName (const juce::String& name) noexcept
@@ -269,16 +269,16 @@ int CorvaneLookAndFeel::filmStripFrame (const FilmStrip& strip, float pos) noexc
         return 0;
 
     // pos x N in single precision, then x 0.99 in double, so pos = 1 shows the last frame
-    const float scaled = pos * (float)strip.numFrames;
-    const double reduced = (double)scaled * 0.99;
+    const float scaled = pos * (float) strip.numFrames;
+    const double reduced = (double) scaled * 0.99;
 
     // positions outside 0..1 (or NaN) never pick a frame outside the strip
     if (!(reduced >= 0.0))
         return 0;
-    if (reduced >= (double)strip.numFrames)
+    if (reduced >= (double) strip.numFrames)
         return strip.numFrames - 1;
 
-    const int frame = strip.truncateInDouble ? (int)reduced : (int)(float)reduced;
+    const int frame = strip.truncateInDouble ? (int) reduced : (int) (float) reduced;
     return juce::jmin (frame, strip.numFrames - 1);
 }
 
@@ -294,14 +294,14 @@ bool CorvaneLookAndFeel::getDigitLayout (const juce::String& name, float pos, in
     const float p = pos;
 
     // positions outside 0..1 (or NaN) would overflow the integer conversions below
-    auto truncated = [] (float v) { return (v >= 0.0f && v < 1.0e6f) ? (int)v : -1; };
+    auto truncated = [] (float v) { return (v >= 0.0f && v < 1.0e6f) ? (int) v : -1; };
 
     layout.x[0] = x;
-    layout.x[1] = (int)((float)width / 3.0f + (float)x);
+    layout.x[1] = (int) ((float) width / 3.0f + (float) x);
 
     if (isMix)
     {
-        layout.x[2] = (int)((float)(2 * width) / 3.0f + (float)x);
+        layout.x[2] = (int) ((float) (2 * width) / 3.0f + (float) x);
         layout.digits[0] = truncated (p);
         layout.digits[1] = truncated (10.0f * p) % 10;
         layout.digits[2] = truncated (100.0f * p) % 10;
@@ -311,8 +311,8 @@ bool CorvaneLookAndFeel::getDigitLayout (const juce::String& name, float pos, in
         // the high-cut frequency in kHz (5 to 13), shown in tenths; the third digit sits one pixel
         // further right, after the decimal point printed on the background
         const float v = 8.0f * p + 5.0f;
-        layout.x[2] = (int)((float)(2 * width) / 3.0f + (float)x + 1.0f);
-        layout.digits[0] = (v >= 0.0f && v < 1.0e6f) ? (int)((double)v / 10.0) : -1;
+        layout.x[2] = (int) ((float) (2 * width) / 3.0f + (float) x + 1.0f);
+        layout.digits[0] = (v >= 0.0f && v < 1.0e6f) ? (int) ((double) v / 10.0) : -1;
         layout.digits[1] = truncated (v) % 10;
         layout.digits[2] = truncated (10.0f * v) % 10;
     }
@@ -323,7 +323,7 @@ bool CorvaneLookAndFeel::getDigitLayout (const juce::String& name, float pos, in
 //==============================================================================
 CorvaneLookAndFeel::EmbeddedImage CorvaneLookAndFeel::getEmbeddedSkinImage (int slot) noexcept
 {
-    return juce::isPositiveAndBelow (slot, numSkinSlots) ? skinTable()[(size_t)slot] : EmbeddedImage{};
+    return juce::isPositiveAndBelow (slot, numSkinSlots) ? skinTable()[(size_t) slot] : EmbeddedImage{};
 }
 
 CorvaneLookAndFeel::EmbeddedImage CorvaneLookAndFeel::getEmbeddedMainPageBackground() noexcept

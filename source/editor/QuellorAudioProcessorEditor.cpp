@@ -183,7 +183,7 @@ void QuellorAudioProcessorEditor::paint (juce::Graphics& g)
     g.setFont (11.0f);
     // The text box is placed in content coordinates (the transform is applied), so its y is measured from
     // the content's height: at any window size it stays in the bottom-left corner of the page.
-    g.drawText (versionText, juce::Rectangle<float> (5.0f, (float)(contentHeight - 15), 50.0f, 11.0f),
+    g.drawText (versionText, juce::Rectangle<float> (5.0f, (float) (contentHeight - 15), 50.0f, 11.0f),
                 juce::Justification::centred, true);
 }
 
@@ -195,10 +195,10 @@ void QuellorAudioProcessorEditor::resized()
     float scale = 1.0f;
 
     if (w < contentWidth || h < contentHeight)
-        scale = (float)juce::jmin ((double)w / contentWidth, (double)h / contentHeight);
+        scale = (float) juce::jmin ((double) w / contentWidth, (double) h / contentHeight);
 
-    const float tx = ((float)w - (float)contentWidth * scale) * 0.5f;
-    const float ty = ((float)h - (float)contentHeight * scale) * 0.5f;
+    const float tx = ((float) w - (float) contentWidth * scale) * 0.5f;
+    const float ty = ((float) h - (float) contentHeight * scale) * 0.5f;
 
     const auto transform = juce::AffineTransform::scale (scale).translated (tx, ty);
 
@@ -212,7 +212,7 @@ void QuellorAudioProcessorEditor::resized()
 //==============================================================================
 void QuellorAudioProcessorEditor::timerCallback()
 {
-    const auto stored = [this] (int index) { return (double)reverbProcessor.parameterValue (index); };
+    const auto stored = [this] (int index) { return (double) reverbProcessor.parameterValue (index); };
     const auto isSet = [this] (int index) { return reverbProcessor.parameterValue (index) != 0.0f; };
 
     decaySlider.setValue (stored (kDecay), juce::dontSendNotification);
@@ -230,7 +230,7 @@ void QuellorAudioProcessorEditor::timerCallback()
 
     for (int level = 0; level < 5; ++level)
         levelSlider (level)->setValue (
-            (double)decibelsForLevelValue (reverbProcessor.parameterValue (kLeftLevel + level)),
+            (double) decibelsForLevelValue (reverbProcessor.parameterValue (kLeftLevel + level)),
             juce::dontSendNotification);
 
     highcutLabel.setValue (highcutSlider.getValue(), juce::sendNotificationAsync);
@@ -239,7 +239,7 @@ void QuellorAudioProcessorEditor::timerCallback()
 
 void QuellorAudioProcessorEditor::sliderValueChanged (juce::Slider* slider)
 {
-    const auto value = (float)slider->getValue();
+    const auto value = (float) slider->getValue();
 
     if (slider == &decaySlider)
         sendParameter (reverbProcessor, kDecay, value);
@@ -349,7 +349,7 @@ void QuellorAudioProcessorEditor::buttonClicked (juce::Button* button)
 //==============================================================================
 float QuellorAudioProcessorEditor::levelValueForDecibels (double decibels) noexcept
 {
-    return (float)std::pow (10.0, (decibels - 6.0) / 20.0);
+    return (float) std::pow (10.0, (decibels - 6.0) / 20.0);
 }
 
 float QuellorAudioProcessorEditor::decibelsForLevelValue (float value) noexcept

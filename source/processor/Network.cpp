@@ -164,7 +164,7 @@ void QuellorAudioProcessor::updateCoefficients()
     delayLine (24).setDelayTime (static_cast<double> (predelay.load (std::memory_order_relaxed)));
 
     // 4. Column and tap attenuations in dB.
-    const double c = static_cast<double> (decayCoefficients[(size_t)decayIndex]);
+    const double c = static_cast<double> (decayCoefficients[(size_t) decayIndex]);
     for (int column = 0; column < 3; ++column)
     {
         tankColumnDb[column] = c * tankColumnFactors[column];
@@ -189,30 +189,27 @@ void QuellorAudioProcessor::updateCoefficients()
     classicToneFilter.setCoefficients (
         juce::IIRCoefficients::makeHighShelf (rate, realisableFrequency (9000.0, rate), 1.0, 1.2f));
 
-    // 7. Low shelves of the three columns.
+    // 7.-8. Low and high shelves of the three columns; column 3 takes the table's value unscaled.
+    const auto shelfGain = [] (float tableValue, int column)
+    {
+        return column == 2 ? (tableValue + 20.0f) / 20.0f
+                           : (tableValue * shelfColumnRatios[column] + 20.0f) / 20.0f;
+    };
+
     const int lowIndex = quarterStep (low.load (std::memory_order_relaxed));
     for (int column = 0; column < 3; ++column)
-    {
-        const float gain =
-            column == 2 ? (lowShelfValues[(size_t)lowIndex] + 20.0f) / 20.0f
-                        : (lowShelfValues[(size_t)lowIndex] * shelfColumnRatios[column] + 20.0f) / 20.0f;
         lowShelfFilters[column].setCoefficients (
-            juce::IIRCoefficients::makeLowShelf (rate, realisableFrequency (100.0, rate), 0.7, gain));
-    }
+            juce::IIRCoefficients::makeLowShelf (rate, realisableFrequency (100.0, rate), 0.7,
+                                                 shelfGain (lowShelfValues[(size_t) lowIndex], column)));
 
-    // 8. High shelves of the three columns.
     const int highIndex = quarterStep (high.load (std::memory_order_relaxed));
     for (int column = 0; column < 3; ++column)
-    {
-        const float gain =
-            column == 2 ? (highShelfValues[(size_t)highIndex] + 20.0f) / 20.0f
-                        : (highShelfValues[(size_t)highIndex] * shelfColumnRatios[column] + 20.0f) / 20.0f;
         highShelfFilters[column].setCoefficients (
-            juce::IIRCoefficients::makeHighShelf (rate, realisableFrequency (6000.0, rate), 0.7, gain));
-    }
+            juce::IIRCoefficients::makeHighShelf (rate, realisableFrequency (6000.0, rate), 0.7,
+                                                  shelfGain (highShelfValues[(size_t) highIndex], column)));
 
     // 9. Output delay times follow the high step.
-    const double c2 = static_cast<double> (decayCoefficients[(size_t)highIndex]);
+    const double c2 = static_cast<double> (decayCoefficients[(size_t) highIndex]);
     delayLine (34).setDelayTime (0.02436 + 0.1 * c2);
     delayLine (35).setDelayTime (0.01 + 0.1 * c2);
     delayLine (36).setDelayTime (0.009436 + 0.15 * c2);

@@ -42,13 +42,13 @@ juce::String parameterText (int index, float v)
         case kPredelay:
             return juce::String (v * 120.0f, 2) + " ms";
         case kDecay:
-            return juce::String (decayTimes[(size_t)decayStep (v)], 2) + " s";
+            return juce::String (decayTimes[(size_t) decayStep (v)], 2) + " s";
         case kLow:
-            return juce::String (lowMultipliers[(size_t)quarterStep (v)], 2) + " x";
+            return juce::String (lowMultipliers[(size_t) quarterStep (v)], 2) + " x";
         case kHigh:
         {
             const int step = quarterStep (v);
-            return step == 3 ? juce::String ("max") : juce::String (highMultipliers[(size_t)step], 2) + " x";
+            return step == 3 ? juce::String ("max") : juce::String (highMultipliers[(size_t) step], 2) + " x";
         }
         case kHighCut2:
         case kHighCut3:

@@ -79,7 +79,7 @@ int QuellorAudioProcessor::getNumParameters()
 const juce::String QuellorAudioProcessor::getParameterName (int index)
 {
     if (index >= 0 && index < kNumParameters)
-        return parameterKeys[(size_t)index];
+        return parameterKeys[(size_t) index];
 
     if (index == kInputMeter)
         return inputMeterName;
@@ -90,7 +90,7 @@ const juce::String QuellorAudioProcessor::getParameterName (int index)
 juce::String QuellorAudioProcessor::getParameterID (int index)
 {
     if (index >= 0 && index < kNumParameters)
-        return parameterKeys[(size_t)index];
+        return parameterKeys[(size_t) index];
 
     return juce::String (index);
 }
@@ -111,7 +111,7 @@ const juce::String QuellorAudioProcessor::getParameterText (int index)
 float QuellorAudioProcessor::getParameterDefaultValue (int index)
 {
     if (index >= 0 && index < kNumParameters)
-        return parameterDefaults[(size_t)index];
+        return parameterDefaults[(size_t) index];
 
     return 0.0f;
 }

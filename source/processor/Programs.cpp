@@ -79,8 +79,8 @@ void storeProgramName (char (&field)[sizeof (ProgramRecord::name)], const char* 
 
 juce::uint32 readLittleEndian32 (const unsigned char* bytes) noexcept
 {
-    return (juce::uint32)bytes[0] | ((juce::uint32)bytes[1] << 8) | ((juce::uint32)bytes[2] << 16) |
-           ((juce::uint32)bytes[3] << 24);
+    return (juce::uint32) bytes[0] | ((juce::uint32) bytes[1] << 8) | ((juce::uint32) bytes[2] << 16) |
+           ((juce::uint32) bytes[3] << 24);
 }
 
 /** True when the `length` bytes are well-formed UTF-8 without a zero byte. */
@@ -199,7 +199,7 @@ std::optional<double> readNumber (const unsigned char* text, size_t length)
     juce::CharPointer_ASCII reader (buffer);
     const auto value = juce::CharacterFunctions::readDoubleValue (reader);
 
-    if (!std::isfinite (value) || std::abs (value) > (double)std::numeric_limits<float>::max())
+    if (!std::isfinite (value) || std::abs (value) > (double) std::numeric_limits<float>::max())
         return std::nullopt;
 
     return value;
@@ -238,7 +238,7 @@ bool readAttributeList (const unsigned char* p, const unsigned char* end,
         while (p != end && isNameChar (*p))
             ++p;
 
-        const auto nameLength = (size_t)(p - name);
+        const auto nameLength = (size_t) (p - name);
 
         if (nameLength == 0 || (*name >= '0' && *name <= '9') || *name == '-' || *name == '.')
             return false;
@@ -260,12 +260,12 @@ bool readAttributeList (const unsigned char* p, const unsigned char* end,
         if (p == end)
             return false;
 
-        const auto valueLength = (size_t)(p - value);
+        const auto valueLength = (size_t) (p - value);
         ++p;
 
         for (int k = 0; k <= kNumParameters; ++k)
         {
-            const auto* key = k < kNumParameters ? parameterKeys[(size_t)k] : curProgramKey;
+            const auto* key = k < kNumParameters ? parameterKeys[(size_t) k] : curProgramKey;
 
             if (std::strlen (key) == nameLength && std::memcmp (key, name, nameLength) == 0)
             {
@@ -306,7 +306,7 @@ void QuellorAudioProcessor::setCurrentProgram (int index)
     // A host that is still restoring a new instance may send a program change first: ignore changes in
     // the first moments after construction so that the restored settings survive.
     const auto elapsed =
-        millisecondClock() - (juce::uint32)programChangeStamp.load (std::memory_order_relaxed);
+        millisecondClock() - (juce::uint32) programChangeStamp.load (std::memory_order_relaxed);
 
     if (elapsed < programChangeGuardMs)
         return;
@@ -323,7 +323,7 @@ void QuellorAudioProcessor::setCurrentProgram (int index)
         before[i] = parameterValue (i);
 
     for (const auto entry : applicationOrder)
-        setParameter (parameterOfRecordEntry[entry], (float)record.values[entry]);
+        setParameter (parameterOfRecordEntry[entry], (float) record.values[entry]);
 
     // Hosts keep their own copy of every value (JUCE's VST3 wrapper drops a host set that equals that
     // copy): tell them each value the program changed, as a preset load through the host would.
@@ -342,7 +342,7 @@ const juce::String QuellorAudioProcessor::getProgramName (int index)
         return {};
 
     const auto& name = factoryPrograms.getReference (index).name;
-    return juce::String::fromUTF8 (name, (int)strnlen (name, maxProgramNameBytes));
+    return juce::String::fromUTF8 (name, (int) strnlen (name, maxProgramNameBytes));
 }
 
 void QuellorAudioProcessor::changeProgramName (int index, const juce::String& newName)
@@ -365,11 +365,11 @@ void QuellorAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
         const auto index = parameterOfRecordEntry[entry];
 
         if (auto* flag = flagParameter (index))
-            state.setAttribute (parameterKeys[(size_t)index],
+            state.setAttribute (parameterKeys[(size_t) index],
                                 flag->load (std::memory_order_relaxed) != 0 ? 1 : 0);
         else
-            state.setAttribute (parameterKeys[(size_t)index],
-                                (double)floatParameter (index)->load (std::memory_order_relaxed));
+            state.setAttribute (parameterKeys[(size_t) index],
+                                (double) floatParameter (index)->load (std::memory_order_relaxed));
     }
 
     state.setAttribute (curProgramKey, curProgram.load (std::memory_order_relaxed));
@@ -386,7 +386,7 @@ void QuellorAudioProcessor::setStateInformation (const void* data, int sizeInByt
         return;
 
     const auto* bytes = static_cast<const unsigned char*> (data);
-    const auto size = (size_t)sizeInBytes;
+    const auto size = (size_t) sizeInBytes;
 
     if (readLittleEndian32 (bytes) != stateMagic || readLittleEndian32 (bytes + 4) != size - 9 ||
         bytes[size - 1] != 0)
@@ -396,12 +396,12 @@ void QuellorAudioProcessor::setStateInformation (const void* data, int sizeInByt
     const auto* textEnd = text + (size - 9);
     const auto startLength = std::strlen (stateTextStart);
 
-    if ((size_t)(textEnd - text) < startLength || std::memcmp (text, stateTextStart, startLength) != 0)
+    if ((size_t) (textEnd - text) < startLength || std::memcmp (text, stateTextStart, startLength) != 0)
         return;
 
     AttributeText found[kNumParameters + 1];
 
-    if (!isWellFormedUtf8 (text, (size_t)(textEnd - text)) ||
+    if (!isWellFormedUtf8 (text, (size_t) (textEnd - text)) ||
         !readAttributeList (text + startLength, textEnd, found))
         return;
 
@@ -415,8 +415,9 @@ void QuellorAudioProcessor::setStateInformation (const void* data, int sizeInByt
 
     if (const auto& programText = found[kNumParameters]; programText.value != nullptr)
         if (const auto number = readNumber (programText.value, programText.length))
-            if (*number == std::floor (*number) && *number >= 0.0 && *number < (double)factoryPrograms.size())
-                program = (int)*number;
+            if (*number == std::floor (*number) && *number >= 0.0 &&
+                *number < (double) factoryPrograms.size())
+                program = (int) *number;
 
     // Every value is normalised: a value outside 0..1 (only a damaged or edited block has one) is
     // brought into range, so that host and processor agree on it.
@@ -425,7 +426,7 @@ void QuellorAudioProcessor::setStateInformation (const void* data, int sizeInByt
         const auto index = parameterOfRecordEntry[entry];
 
         if (values[index].has_value())
-            setParameter (index, juce::jlimit (0.0f, 1.0f, (float)*values[index]));
+            setParameter (index, juce::jlimit (0.0f, 1.0f, (float) *values[index]));
     }
 
     if (program.has_value())

@@ -12,7 +12,7 @@ QuellorAudioProcessor::QuellorAudioProcessor (MillisecondClock clock)
                                 .withOutput ("Output", juce::AudioChannelSet::stereo(), true)),
       millisecondClock (clock != nullptr ? clock : &juce::Time::getMillisecondCounter)
 {
-    programChangeStamp = (int)millisecondClock();
+    programChangeStamp = (int) millisecondClock();
 
     initialiseNetwork();
     updateCoefficients();

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <limits>
 
-JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE("-Wdeprecated-declarations")
+JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE ("-Wdeprecated-declarations")
 
 namespace
 {
@@ -23,34 +23,34 @@ QuellorAudioProcessor& processor()
     return *instance;
 }
 
-void check(bool condition)
+void check (bool condition)
 {
     if (!condition)
         std::abort();
 }
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, std::size_t size)
 {
     auto& p = processor();
 
-    p.setStateInformation(data, (int)juce::jmin(size, (std::size_t)std::numeric_limits<int>::max()));
+    p.setStateInformation (data, (int) juce::jmin (size, (std::size_t) std::numeric_limits<int>::max()));
 
     for (int i = 0; i < tolvmark::kNumParameters; ++i)
     {
-        const auto value = p.getParameter(i);
-        check(value >= 0.0f && value <= 1.0f);
+        const auto value = p.getParameter (i);
+        check (value >= 0.0f && value <= 1.0f);
     }
 
-    check(juce::isPositiveAndBelow(p.getCurrentProgram(), p.getNumPrograms()));
+    check (juce::isPositiveAndBelow (p.getCurrentProgram(), p.getNumPrograms()));
 
     juce::MemoryBlock saved;
-    p.getStateInformation(saved);
-    p.setStateInformation(saved.getData(), (int)saved.getSize());
+    p.getStateInformation (saved);
+    p.setStateInformation (saved.getData(), (int) saved.getSize());
 
     juce::MemoryBlock savedAgain;
-    p.getStateInformation(savedAgain);
-    check(saved == savedAgain);
+    p.getStateInformation (savedAgain);
+    check (saved == savedAgain);
 
     return 0;
 }

@@ -137,7 +137,7 @@ TEST_P (BinaryIdentity, ProcessesABlockOfAudioToFiniteOutput)
     juce::AudioBuffer<float> buffer (channels, 256);
     for (int c = 0; c < channels; ++c)
         for (int i = 0; i < 256; ++i)
-            buffer.setSample (c, i, (float)std::sin (0.05 * i + c));
+            buffer.setSample (c, i, (float) std::sin (0.05 * i + c));
 
     juce::MidiBuffer midi;
     for (int block = 0; block < 8; ++block)

@@ -127,7 +127,7 @@ bool bitIdentical (const juce::AudioBuffer<float>& a, const juce::AudioBuffer<fl
 
     for (int c = 0; c < a.getNumChannels(); ++c)
         if (std::memcmp (a.getReadPointer (c), b.getReadPointer (c),
-                         sizeof (float) * (size_t)a.getNumSamples()) != 0)
+                         sizeof (float) * (size_t) a.getNumSamples()) != 0)
             return false;
 
     return true;
@@ -181,7 +181,7 @@ struct Rig
 
         while (remaining > 0)
         {
-            const int size = (int)juce::jmin<juce::int64> (
+            const int size = (int) juce::jmin<juce::int64> (
                 remaining, blockSize > 0 ? blockSize : 1 + random.nextInt (-blockSize));
             buffer.setSize (channels(), size, false, false, true);
 
@@ -268,10 +268,10 @@ TEST_P (Conformance, InstancesComeAndGoRepeatedlyAndSideBySide)
     // others did meanwhile.
     for (int n = 0; n < 2; ++n)
     {
-        ASSERT_TRUE (rigs[(size_t)n]->prepare (48000.0));
-        for (auto* parameter : ownParameters (*rigs[(size_t)n]->plugin))
+        ASSERT_TRUE (rigs[(size_t) n]->prepare (48000.0));
+        for (auto* parameter : ownParameters (*rigs[(size_t) n]->plugin))
             parameter->setValue (parameter->getName (64) == "bypass" ? 0.0f : parameter->getDefaultValue());
-        rigs[(size_t)n]->setParameter ("predelay", 0.1f); // clears the network
+        rigs[(size_t) n]->setParameter ("predelay", 0.1f); // clears the network
     }
 
     juce::AudioBuffer<float> first (rigs[0]->channels(), 256), second;
@@ -324,7 +324,7 @@ TEST_P (Conformance, EveryLayoutProcessesAndSwitchesBetweenRuns)
     std::vector<juce::AudioProcessor::BusesLayout> order (layouts);
     order.insert (order.end(), layouts.begin(), layouts.end());
     for (size_t i = order.size() - 1; i > 0; --i)
-        std::swap (order[i], order[(size_t)random.nextInt ((int)i + 1)]);
+        std::swap (order[i], order[(size_t) random.nextInt ((int) i + 1)]);
 
     for (const auto& layout : order)
     {
@@ -472,7 +472,7 @@ TEST_P (Conformance, StateRestoresEveryParameter)
         {
             const auto name = parameter->getName (64);
             const bool isSwitch = name == "bypass" || name == "use_classic" || name == "surroundswitch";
-            parameter->setValue (isSwitch || random.nextInt (4) == 0 ? (float)random.nextInt (2)
+            parameter->setValue (isSwitch || random.nextInt (4) == 0 ? (float) random.nextInt (2)
                                                                      : random.nextFloat());
         }
         ASSERT_TRUE (rig.run (0.02, 48000.0, 256, random));
@@ -489,7 +489,7 @@ TEST_P (Conformance, StateRestoresEveryParameter)
             parameter->setValue (random.nextFloat());
         ASSERT_TRUE (rig.run (0.02, 48000.0, 256, random));
 
-        rig.plugin->setStateInformation (state.getData(), (int)state.getSize());
+        rig.plugin->setStateInformation (state.getData(), (int) state.getSize());
         ASSERT_TRUE (rig.run (0.02, 48000.0, 256, random));
         pumpMessages (20);
 
@@ -559,8 +559,8 @@ static void sweepWhileAudioRuns (const BuiltPlugin& built, bool withEditor)
             {
                 juce::MemoryBlock state;
                 rig.plugin->getStateInformation (state);
-                parameters[(size_t)random.nextInt (16)]->setValueNotifyingHost (random.nextFloat());
-                rig.plugin->setStateInformation (state.getData(), (int)state.getSize());
+                parameters[(size_t) random.nextInt (16)]->setValueNotifyingHost (random.nextFloat());
+                rig.plugin->setStateInformation (state.getData(), (int) state.getSize());
             }
 
             if (withEditor && step % 20 == 0 && haveDisplay())

@@ -92,7 +92,7 @@ TEST (EditorHost, OpensAndClosesRepeatedlyWhileAudioRuns)
                 const int blocksBefore = audio.blocks.load();
 
                 // Automation while the editor is open: its timer picks it up on the plug-in's side.
-                parameters[1]->setValueNotifyingHost ((float)(round % 4) / 3.0f);
+                parameters[1]->setValueNotifyingHost ((float) (round % 4) / 3.0f);
                 parameters[7]->setValueNotifyingHost (round % 2 == 0 ? 1.0f : 0.0f);
                 runMessageLoop (150);
 

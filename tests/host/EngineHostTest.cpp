@@ -1,6 +1,7 @@
 // The reverb end to end through the built VST3 and LV2 binaries: tails in every layout a format
 // accepts, the decay steps, the end of a tail and long noise through every factory program.
 
+#include "FactoryProgramTable.h"
 #include "HostTestSupport.h"
 
 #include <cmath>
@@ -73,7 +74,7 @@ void impulseInput (juce::AudioBuffer<float>& buffer, int block)
 
 int blocksFor (double seconds)
 {
-    return (int)std::ceil (seconds * sampleRate / blockSize);
+    return (int) std::ceil (seconds * sampleRate / blockSize);
 }
 } // namespace
 
@@ -107,7 +108,7 @@ TEST_P (EngineHost, ImpulseGivesADecayingTailInEveryLayout)
         setParameter (*plugin, "decay", 0.5f);
 
         // Energy per channel over the first half second and over the half second from 2.5 s.
-        std::vector<double> early ((size_t)channels), late ((size_t)channels);
+        std::vector<double> early ((size_t) channels), late ((size_t) channels);
         const int earlyEnd = blocksFor (0.5), lateStart = blocksFor (2.5), total = blocksFor (3.0);
         bool finite = true;
 
@@ -120,20 +121,20 @@ TEST_P (EngineHost, ImpulseGivesADecayingTailInEveryLayout)
                          const double x = out.getSample (c, i);
                          finite = finite && std::isfinite (x);
                          if (block < earlyEnd)
-                             early[(size_t)c] += x * x;
+                             early[(size_t) c] += x * x;
                          else if (block >= lateStart)
-                             late[(size_t)c] += x * x;
+                             late[(size_t) c] += x * x;
                      }
              });
 
         EXPECT_TRUE (finite);
         for (int c : layout.wetChannels)
         {
-            EXPECT_GT (early[(size_t)c], 1e-4) << "channel " << c << " rings";
-            EXPECT_LT (late[(size_t)c], early[(size_t)c] * 1e-4) << "channel " << c << " decays";
+            EXPECT_GT (early[(size_t) c], 1e-4) << "channel " << c << " rings";
+            EXPECT_LT (late[(size_t) c], early[(size_t) c] * 1e-4) << "channel " << c << " decays";
         }
         for (int c : layout.silentChannels)
-            EXPECT_EQ (early[(size_t)c] + late[(size_t)c], 0.0)
+            EXPECT_EQ (early[(size_t) c] + late[(size_t) c], 0.0)
                 << "channel " << c << " carries no wet signal";
 
         plugin->releaseResources();
@@ -180,7 +181,7 @@ double ringTime (juce::AudioPluginInstance& plugin)
     for (size_t k = 0; k < energies.size(); ++k)
         if (energies[k] >= loudest * 1e-6)
             last = k;
-    return (double)(last + 1) * window / sampleRate;
+    return (double) (last + 1) * window / sampleRate;
 }
 } // namespace
 
@@ -198,7 +199,7 @@ TEST_P (EngineHost, EachDecayStepRingsLongerThanTheOneBefore)
         double previous = 0.0;
         for (int step = 0; step < 16; ++step)
         {
-            setParameter (*plugin, "decay", ((float)step + 0.5f) / 16.0f);
+            setParameter (*plugin, "decay", ((float) step + 0.5f) / 16.0f);
 
             // A pre-delay store clears the network; the two values both give a zero-sample pre-delay
             // and the same long-tap lengths.
@@ -253,7 +254,7 @@ TEST_P (EngineHost, TailFallsBelowMinus100DbfsWithinThirtySeconds)
                  for (int ch = 0; ch < 2; ++ch)
                      for (int i = 0; i < blockSize; ++i)
                      {
-                         const double x = std::abs ((double)out.getSample (ch, i));
+                         const double x = std::abs ((double) out.getSample (ch, i));
                          finite = finite && std::isfinite (x);
                          if (block < blocksFor (1.0))
                              firstSecondPeak = std::max (firstSecondPeak, x);
@@ -287,26 +288,8 @@ TEST_P (EngineHost, SixtySecondsOfNoiseThroughEveryFactoryProgramStayFinite)
 
     // The ten factory programs' values, in parameter index order, set through the hosted parameters
     // (a host's program change is not reported back to its parameter copies in every format).
-    static const char* const keys[16] = { "predelay",    "decay",       "low",
-                                          "high",        "fhighcut2",   "fhighcut3",
-                                          "fmix",        "bypass",      "use_classic",
-                                          "leftlevel",   "rightlevel",  "centerlevel",
-                                          "leftslevel",  "rightslevel", "surroundswitch",
-                                          "oversampling" };
-    // clang-format off
-    static const float programs[10][16] = {
-        { 0.0f, 0.5f, 0.5f,  1.0f,  0.75f, 0.75f, 1.0f,  0, 1, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0, 0.75f },
-        { 0.2f, 0.6f, 0.6f,  1.0f,  1.0f,  1.0f,  0.5f,  0, 1, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 1, 0.5f },
-        { 0.2f, 0.3f, 0.6f,  0.3f,  1.0f,  1.0f,  0.6f,  0, 1, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0, 0.5f },
-        { 0.2f, 0.2f, 0.0f,  1.0f,  0.5f,  0.5f,  0.6f,  0, 1, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 1, 0.5f },
-        { 0.2f, 0.6f, 0.25f, 1.0f,  1.0f,  1.0f,  0.6f,  0, 0, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0, 0.5f },
-        { 0.2f, 0.6f, 0.25f, 1.0f,  1.0f,  1.0f,  0.6f,  0, 1, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0, 0.5f },
-        { 0.5f, 0.8f, 1.0f,  0.75f, 0.6f,  0.6f,  0.5f,  0, 1, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 1, 0.0f },
-        { 0.0f, 0.0f, 0.75f, 0.25f, 0.0f,  0.0f,  0.75f, 0, 1, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 1, 0.5f },
-        { 0.0f, 0.8f, 0.0f,  1.0f,  0.48f, 0.48f, 0.34f, 0, 1, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0, 0.75f },
-        { 0.0f, 0.8f, 0.0f,  1.0f,  0.48f, 0.48f, 0.58f, 0, 0, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 1, 0.5f },
-    };
-    // clang-format on
+    const auto& keys = testdata::parameterKeys;
+    const auto& programs = testdata::factoryPrograms;
 
     juce::Random random (42);
     for (int program = 0; program < 10; ++program)

@@ -51,7 +51,7 @@ struct WindowManagerAtoms
         if (x11 == nullptr)
             return;
 
-        using OpenDisplay = void* (*)(const char*);
+        using OpenDisplay = void* (*) (const char*);
         using InternAtom = unsigned long (*) (void*, const char*, int);
         auto openDisplay = reinterpret_cast<OpenDisplay> (dlsym (x11, "XOpenDisplay"));
         auto internAtom = reinterpret_cast<InternAtom> (dlsym (x11, "XInternAtom"));
@@ -132,7 +132,7 @@ juce::MemoryBlock pluginStateBlock (juce::AudioPluginInstance& plugin, hostkit::
     {
         // JUCE's VST3 host keeps the component's state as base64 text inside its own binary XML.
         const auto xml =
-            juce::AudioProcessor::getXmlFromBinary (hostState.getData(), (int)hostState.getSize());
+            juce::AudioProcessor::getXmlFromBinary (hostState.getData(), (int) hostState.getSize());
         if (xml == nullptr || xml->getChildByName ("IComponent") == nullptr)
             return {};
 
@@ -146,7 +146,7 @@ juce::MemoryBlock pluginStateBlock (juce::AudioPluginInstance& plugin, hostkit::
         if (start < 0)
             return {};
 
-        const auto valueStart = start + (int)std::strlen ("StateString> \"");
+        const auto valueStart = start + (int) std::strlen ("StateString> \"");
         component.fromBase64Encoding (text.substring (valueStart, text.indexOfChar (valueStart, '"')));
     }
 
@@ -158,8 +158,8 @@ juce::MemoryBlock pluginStateBlock (juce::AudioPluginInstance& plugin, hostkit::
         if (std::memcmp (bytes + offset, magic, 4) != 0)
             continue;
 
-        const auto length = (size_t)bytes[offset + 4] | ((size_t)bytes[offset + 5] << 8) |
-                            ((size_t)bytes[offset + 6] << 16) | ((size_t)bytes[offset + 7] << 24);
+        const auto length = (size_t) bytes[offset + 4] | ((size_t) bytes[offset + 5] << 8) |
+                            ((size_t) bytes[offset + 6] << 16) | ((size_t) bytes[offset + 7] << 24);
 
         if (offset + 9 + length <= component.getSize())
             return juce::MemoryBlock (bytes + offset, 9 + length);
@@ -176,7 +176,7 @@ std::map<juce::String, double> pluginValues (juce::AudioPluginInstance& plugin, 
 
     std::map<juce::String, double> values;
 
-    if (const auto xml = juce::AudioProcessor::getXmlFromBinary (block.getData(), (int)block.getSize()))
+    if (const auto xml = juce::AudioProcessor::getXmlFromBinary (block.getData(), (int) block.getSize()))
     {
         EXPECT_TRUE (xml->hasTagName ("Tolvmark"));
 
@@ -219,16 +219,16 @@ TEST_P (ProgramsStateHost, SaveAndRestoreRoundTripRestoresEveryParameter)
 
     auto before = pluginValues (*saved, format);
     for (int i = 0; i < numParameters; ++i)
-        EXPECT_FLOAT_EQ ((float)before[parameterKeys[i]], drumRoom[i]) << parameterKeys[i];
+        EXPECT_FLOAT_EQ ((float) before[parameterKeys[i]], drumRoom[i]) << parameterKeys[i];
 
     const auto savedParameters = ownParameters (*saved);
     for (int i = 0; i < numParameters; ++i)
-        savedParameters[(size_t)i]->setValueNotifyingHost (editedValues[i]);
+        savedParameters[(size_t) i]->setValueNotifyingHost (editedValues[i]);
     processBlocks (*saved);
 
     const auto savedValues = pluginValues (*saved, format);
     for (int i = 0; i < numParameters; ++i)
-        EXPECT_FLOAT_EQ ((float)savedValues.at (parameterKeys[i]), editedValues[i]) << parameterKeys[i];
+        EXPECT_FLOAT_EQ ((float) savedValues.at (parameterKeys[i]), editedValues[i]) << parameterKeys[i];
     EXPECT_EQ (savedValues.at ("curProgram"), 3.0);
 
     juce::MemoryBlock hostState;
@@ -239,14 +239,14 @@ TEST_P (ProgramsStateHost, SaveAndRestoreRoundTripRestoresEveryParameter)
     auto restored = GetParam().load();
     ASSERT_NE (restored, nullptr);
     restored->prepareToPlay (44100.0, 256);
-    restored->setStateInformation (hostState.getData(), (int)hostState.getSize());
+    restored->setStateInformation (hostState.getData(), (int) hostState.getSize());
     processBlocks (*restored);
 
     EXPECT_EQ (pluginStateBlock (*restored, format), savedBlock);
 
     const auto restoredValues = pluginValues (*restored, format);
     for (int i = 0; i < numParameters; ++i)
-        EXPECT_FLOAT_EQ ((float)restoredValues.at (parameterKeys[i]), editedValues[i]) << parameterKeys[i];
+        EXPECT_FLOAT_EQ ((float) restoredValues.at (parameterKeys[i]), editedValues[i]) << parameterKeys[i];
     EXPECT_EQ (restoredValues.at ("curProgram"), 3.0);
 
     if (format == hostkit::Format::vst3)
@@ -254,7 +254,7 @@ TEST_P (ProgramsStateHost, SaveAndRestoreRoundTripRestoresEveryParameter)
         // The VST3 host rereads every value after a restore: its view equals the plug-in's.
         const auto restoredParameters = ownParameters (*restored);
         for (int i = 0; i < numParameters; ++i)
-            EXPECT_FLOAT_EQ (restoredParameters[(size_t)i]->getValue(), editedValues[i]) << parameterKeys[i];
+            EXPECT_FLOAT_EQ (restoredParameters[(size_t) i]->getValue(), editedValues[i]) << parameterKeys[i];
 
         EXPECT_EQ (restored->getCurrentProgram(), 3);
     }
@@ -289,7 +289,7 @@ TEST_P (ProgramsStateHost, OffersTheTenProgramsAndAppliesTheChosenOne)
 
     const auto values = pluginValues (*plugin, format);
     for (int i = 0; i < numParameters; ++i)
-        EXPECT_FLOAT_EQ ((float)values.at (parameterKeys[i]), acousticGuitar[i]) << parameterKeys[i];
+        EXPECT_FLOAT_EQ ((float) values.at (parameterKeys[i]), acousticGuitar[i]) << parameterKeys[i];
     EXPECT_EQ (values.at ("curProgram"), 4.0);
 
     if (format == hostkit::Format::lv2)
@@ -303,7 +303,7 @@ TEST_P (ProgramsStateHost, OffersTheTenProgramsAndAppliesTheChosenOne)
         {
             if (initialValues[i] != acousticGuitar[i])
             {
-                EXPECT_FLOAT_EQ (parameters[(size_t)i]->getValue(), acousticGuitar[i]) << parameterKeys[i];
+                EXPECT_FLOAT_EQ (parameters[(size_t) i]->getValue(), acousticGuitar[i]) << parameterKeys[i];
             }
         }
     }
@@ -328,7 +328,7 @@ TEST (ProgramsStateVst3Host, AfterAProgramChangeEveryHostMoveBackReachesThePlugi
 
     auto values = pluginValues (*plugin, hostkit::Format::vst3);
     for (int i = 0; i < numParameters; ++i)
-        EXPECT_FLOAT_EQ ((float)values.at (parameterKeys[i]), acousticGuitar[i]) << parameterKeys[i];
+        EXPECT_FLOAT_EQ ((float) values.at (parameterKeys[i]), acousticGuitar[i]) << parameterKeys[i];
 
     int movedBack = 0;
 
@@ -337,11 +337,11 @@ TEST (ProgramsStateVst3Host, AfterAProgramChangeEveryHostMoveBackReachesThePlugi
         if (initialValues[i] == acousticGuitar[i])
             continue;
 
-        parameters[(size_t)i]->setValueNotifyingHost (initialValues[i]);
+        parameters[(size_t) i]->setValueNotifyingHost (initialValues[i]);
         ++movedBack;
 
         values = pluginValues (*plugin, hostkit::Format::vst3);
-        EXPECT_FLOAT_EQ ((float)values.at (parameterKeys[i]), initialValues[i]) << parameterKeys[i];
+        EXPECT_FLOAT_EQ ((float) values.at (parameterKeys[i]), initialValues[i]) << parameterKeys[i];
     }
 
     EXPECT_EQ (movedBack, 8);
@@ -350,7 +350,7 @@ TEST (ProgramsStateVst3Host, AfterAProgramChangeEveryHostMoveBackReachesThePlugi
     processBlocks (*plugin);
     values = pluginValues (*plugin, hostkit::Format::vst3);
     for (int i = 0; i < numParameters; ++i)
-        EXPECT_FLOAT_EQ ((float)values.at (parameterKeys[i]), initialValues[i]) << parameterKeys[i];
+        EXPECT_FLOAT_EQ ((float) values.at (parameterKeys[i]), initialValues[i]) << parameterKeys[i];
 }
 
 TEST (ProgramsStateVst3Host, WithTheEditorOpenTheHostSeesAProgramChangeAtOnce)
@@ -364,7 +364,7 @@ TEST (ProgramsStateVst3Host, WithTheEditorOpenTheHostSeesAProgramChangeAtOnce)
     const auto parameters = ownParameters (*plugin);
 
     for (int i = 0; i < numParameters; ++i)
-        ASSERT_FLOAT_EQ (parameters[(size_t)i]->getValue(), initialValues[i]) << parameterKeys[i];
+        ASSERT_FLOAT_EQ (parameters[(size_t) i]->getValue(), initialValues[i]) << parameterKeys[i];
 
     // An editor shown in a window attaches the wrapper to the host's message thread, as on a desktop
     // where the host's user-interface thread is the message thread: reports then reach the host at once.
@@ -380,8 +380,8 @@ TEST (ProgramsStateVst3Host, WithTheEditorOpenTheHostSeesAProgramChangeAtOnce)
     auto values = pluginValues (*plugin, hostkit::Format::vst3);
     for (int i = 0; i < numParameters; ++i)
     {
-        EXPECT_FLOAT_EQ ((float)values.at (parameterKeys[i]), acousticGuitar[i]) << parameterKeys[i];
-        EXPECT_FLOAT_EQ (parameters[(size_t)i]->getValue(), acousticGuitar[i]) << parameterKeys[i];
+        EXPECT_FLOAT_EQ ((float) values.at (parameterKeys[i]), acousticGuitar[i]) << parameterKeys[i];
+        EXPECT_FLOAT_EQ (parameters[(size_t) i]->getValue(), acousticGuitar[i]) << parameterKeys[i];
     }
 
     // Each value moved back to where it was before the change reaches the plug-in at once.
@@ -390,17 +390,17 @@ TEST (ProgramsStateVst3Host, WithTheEditorOpenTheHostSeesAProgramChangeAtOnce)
         if (initialValues[i] == acousticGuitar[i])
             continue;
 
-        parameters[(size_t)i]->setValueNotifyingHost (initialValues[i]);
+        parameters[(size_t) i]->setValueNotifyingHost (initialValues[i]);
         values = pluginValues (*plugin, hostkit::Format::vst3);
-        EXPECT_FLOAT_EQ ((float)values.at (parameterKeys[i]), initialValues[i]) << parameterKeys[i];
+        EXPECT_FLOAT_EQ ((float) values.at (parameterKeys[i]), initialValues[i]) << parameterKeys[i];
     }
 
     processBlocks (*plugin);
     values = pluginValues (*plugin, hostkit::Format::vst3);
     for (int i = 0; i < numParameters; ++i)
     {
-        EXPECT_FLOAT_EQ ((float)values.at (parameterKeys[i]), initialValues[i]) << parameterKeys[i];
-        EXPECT_FLOAT_EQ (parameters[(size_t)i]->getValue(), initialValues[i]) << parameterKeys[i];
+        EXPECT_FLOAT_EQ ((float) values.at (parameterKeys[i]), initialValues[i]) << parameterKeys[i];
+        EXPECT_FLOAT_EQ (parameters[(size_t) i]->getValue(), initialValues[i]) << parameterKeys[i];
     }
 
     plugin->editorBeingDeleted (editor.get());

@@ -74,7 +74,7 @@ TEST (Soak, LongRunWithAutomationStaysFiniteAndTailsCostNoMoreThanLoudPassages)
     juce::MidiBuffer midi;
     juce::Random random (2024);
 
-    const auto totalSegments = (juce::int64)std::ceil (soakSeconds() * rate / (blockSize * segmentBlocks));
+    const auto totalSegments = (juce::int64) std::ceil (soakSeconds() * rate / (blockSize * segmentBlocks));
     std::vector<double> loudTimes, tailTimes;
     juce::int64 nonFinite = 0;
 
@@ -82,7 +82,7 @@ TEST (Soak, LongRunWithAutomationStaysFiniteAndTailsCostNoMoreThanLoudPassages)
     {
         // Loud noise, a quiet sine, then silence for the tail (a third of the time each); bypass briefly
         // now and then.
-        const int kind = (int)(segment % 3);
+        const int kind = (int) (segment % 3);
         const bool measured = kind != 1 && segment % 12 >= 3;
         bypass->setValue (random.nextInt (40) == 0 ? 1.0f : 0.0f);
 
@@ -99,7 +99,7 @@ TEST (Soak, LongRunWithAutomationStaysFiniteAndTailsCostNoMoreThanLoudPassages)
         {
             for (int change = 0; change < 2; ++change)
             {
-                auto* parameter = parameters[(size_t)random.nextInt ((int)parameters.size())];
+                auto* parameter = parameters[(size_t) random.nextInt ((int) parameters.size())];
                 const int pick = random.nextInt (3);
                 parameter->setValue (pick == 0 ? 0.0f : pick == 1 ? 1.0f : random.nextFloat());
             }
@@ -111,7 +111,7 @@ TEST (Soak, LongRunWithAutomationStaysFiniteAndTailsCostNoMoreThanLoudPassages)
                     if (kind == 0)
                         x = 0.9f * (2.0f * random.nextFloat() - 1.0f);
                     else if (kind == 1)
-                        x = 0.01f * (float)std::sin (phase + 0.03 * i + c);
+                        x = 0.01f * (float) std::sin (phase + 0.03 * i + c);
                     buffer.setSample (c, i, x);
                 }
             phase += 0.03 * blockSize;
@@ -142,7 +142,7 @@ TEST (Soak, LongRunWithAutomationStaysFiniteAndTailsCostNoMoreThanLoudPassages)
     RecordProperty ("loud_segment_seconds", std::to_string (loud));
     RecordProperty ("tail_segment_seconds", std::to_string (tail));
     std::printf ("soak: %lld segments of %.2f s audio; median time loud %.4f s, tail %.4f s\n",
-                 (long long)totalSegments, segmentBlocks * blockSize / rate, loud, tail);
+                 (long long) totalSegments, segmentBlocks * blockSize / rate, loud, tail);
     EXPECT_LE (tail, loud * 1.25);
 
     plugin->releaseResources();

@@ -29,7 +29,7 @@ inline void createWindowManagerAtoms()
         if (x11 == nullptr)
             return false;
 
-        using OpenDisplay = void* (*)(const char*);
+        using OpenDisplay = void* (*) (const char*);
         using InternAtom = unsigned long (*) (void*, const char*, int);
         auto openDisplay = reinterpret_cast<OpenDisplay> (dlsym (x11, "XOpenDisplay"));
         auto internAtom = reinterpret_cast<InternAtom> (dlsym (x11, "XInternAtom"));
@@ -48,6 +48,6 @@ inline void createWindowManagerAtoms()
         return true;
     }();
 
-    (void)done;
+    (void) done;
 }
 } // namespace testsupport

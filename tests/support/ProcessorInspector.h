@@ -43,22 +43,32 @@ struct ProcessorInspector
     // engine headers (engine/Modulators.h, engine/InputNetwork.h, engine/Tank.h, engine/OutputNetwork.h)
     // instantiates them. The work-buffer pointers they use are taken by every processed block, so run
     // one block (an empty one will do) before calling a stage.
-    template <typename Processor = P>
-    static void setUpModulators (Processor& p) { p.setUpModulators(); }
-    template <typename Processor = P>
-    static void stepCascadeLfo (Processor& p, int column) { p.stepCascadeLfo (column); }
-    template <bool classic, typename Processor = P>
-    static void stepGainLfo (Processor& p) { p.template stepGainLfo<classic>(); }
-    template <bool classic, typename Processor = P>
-    static void stepDiffuserLfo (Processor& p) { p.template stepDiffuserLfo<classic>(); }
+    template <typename Processor = P> static void setUpModulators (Processor& p) { p.setUpModulators(); }
+    template <typename Processor = P> static void stepCascadeLfo (Processor& p, int column)
+    {
+        p.stepCascadeLfo (column);
+    }
+    template <bool classic, typename Processor = P> static void stepGainLfo (Processor& p)
+    {
+        p.template stepGainLfo<classic>();
+    }
+    template <bool classic, typename Processor = P> static void stepDiffuserLfo (Processor& p)
+    {
+        p.template stepDiffuserLfo<classic>();
+    }
     template <bool classic, typename Processor = P>
     static tolvmark::InputNetworkOutputs runInputNetwork (Processor& p, double left, double right)
     {
         return p.template runInputNetwork<classic> (left, right);
     }
-    template <bool classic, typename Processor = P>
-    static void runTank (Processor& p, double diffuserOutput) { p.template runTank<classic> (diffuserOutput); }
+    template <bool classic, typename Processor = P> static void runTank (Processor& p, double diffuserOutput)
+    {
+        p.template runTank<classic> (diffuserOutput);
+    }
 
     /** The coefficients (b0, b1, b2, a1, a2, normalised) a JUCE IIR filter currently holds. */
-    static juce::IIRCoefficients coefficientsOf (const juce::IIRFilter& filter) { return filter.getCoefficients(); }
+    static juce::IIRCoefficients coefficientsOf (const juce::IIRFilter& filter)
+    {
+        return filter.getCoefficients();
+    }
 };

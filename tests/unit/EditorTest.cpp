@@ -3,6 +3,7 @@
 
 #include "editor/QuellorAudioProcessorEditor.h"
 #include "processor/QuellorAudioProcessor.h"
+#include "ImageCompare.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -63,7 +64,7 @@ struct ParameterRecorder : juce::AudioProcessorListener
 std::ostream& operator<< (std::ostream& os, const ParameterRecorder::Event& e)
 {
     const char* kinds[] = { "change", "begin", "end" };
-    return os << kinds[(int)e.kind] << "(" << e.index << ", " << e.value << ")";
+    return os << kinds[(int) e.kind] << "(" << e.index << ", " << e.value << ")";
 }
 
 ParameterRecorder::Event changed (int index, float value)
@@ -113,19 +114,6 @@ juce::uint32 fakeClock()
 void runMessageLoop (int milliseconds)
 {
     juce::MessageManager::getInstance()->runDispatchLoopUntil (milliseconds);
-}
-
-int countDifferentPixels (const juce::Image& a, const juce::Image& b)
-{
-    if (a.getWidth() != b.getWidth() || a.getHeight() != b.getHeight())
-        return juce::jmax (a.getWidth() * a.getHeight(), b.getWidth() * b.getHeight(), 1);
-
-    int differing = 0;
-    for (int y = 0; y < a.getHeight(); ++y)
-        for (int x = 0; x < a.getWidth(); ++x)
-            if (a.getPixelAt (x, y).getARGB() != b.getPixelAt (x, y).getARGB())
-                ++differing;
-    return differing;
 }
 
 int countOpaquePixels (const juce::Image& image)
@@ -487,7 +475,7 @@ TEST_F (EditorTest, LevelFadersSendTheLevelEncodingOfTheirDecibels)
             }
 
             // Sent exactly as 10^((dB - 6) / 20) of the fader's (snapped) value, rounded to float.
-            const auto sent = (float)std::pow (10.0, (fader.getValue() - 6.0) / 20.0);
+            const auto sent = (float) std::pow (10.0, (fader.getValue() - 6.0) / 20.0);
             EXPECT_NEAR (sent, c.sent, c.sent * 2.0e-6f) << c.decibels;
 
             const std::vector<ParameterRecorder::Event> expected{ began (kLeftLevel + level),
@@ -512,7 +500,7 @@ TEST_F (EditorTest, LevelFadersReturnToZeroDecibelsOnDoubleClickOrAltClick)
                                  position, now, clicks, false);
     };
 
-    const float zeroDecibels = (float)std::pow (10.0, -0.3);
+    const float zeroDecibels = (float) std::pow (10.0, -0.3);
 
     // Double-click.
     fader.setValue (-20.0, juce::sendNotificationSync);
@@ -588,7 +576,7 @@ TEST_F (EditorTest, TolvButtonChangesNothing)
     EXPECT_FALSE (button ("TolvButton").getToggleState());
     EXPECT_EQ (controlStates(), states);
     for (int index = 0; index <= kInputMeter; ++index)
-        EXPECT_EQ (processor->parameterValue (index), before[(size_t)index]) << index;
+        EXPECT_EQ (processor->parameterValue (index), before[(size_t) index]) << index;
 }
 
 //==============================================================================
@@ -677,7 +665,7 @@ TEST_F (EditorTest, TimerFollowsAProgramChange)
             << name;
         EXPECT_NEAR (slider ("LeftLevelSlider").getValue(),
                      juce::jlimit (-60.0, 6.0,
-                                   20.0 * std::log10 ((double)processor->parameterValue (kLeftLevel)) + 6.0),
+                                   20.0 * std::log10 ((double) processor->parameterValue (kLeftLevel)) + 6.0),
                      0.05 + 1.0e-9)
             << name;
         EXPECT_TRUE (recorder.events.empty()) << name;

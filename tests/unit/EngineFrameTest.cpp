@@ -265,7 +265,7 @@ template <typename T> bool bitIdentical (const juce::AudioBuffer<T>& a, const ju
         return false;
     for (int c = 0; c < a.getNumChannels(); ++c)
         if (std::memcmp (a.getReadPointer (c), b.getReadPointer (c),
-                         sizeof (T) * (size_t)a.getNumSamples()) != 0)
+                         sizeof (T) * (size_t) a.getNumSamples()) != 0)
             return false;
     return true;
 }
@@ -274,7 +274,7 @@ template <typename T> double peakOf (const juce::AudioBuffer<T>& buffer, int cha
 {
     double peak = 0.0;
     for (int i = 0; i < buffer.getNumSamples(); ++i)
-        peak = std::max (peak, std::abs ((double)buffer.getSample (channel, i)));
+        peak = std::max (peak, std::abs ((double) buffer.getSample (channel, i)));
     return peak;
 }
 
@@ -572,13 +572,13 @@ TEST (EngineSurroundSwitch, RoutesTheFrontOrRearPairInEveryLayout)
     const auto wet = [&] (int block, Wet w, int i)
     {
         const int channel[] = { 0, 1, 2, 4, 5 };
-        return reference[(size_t)block].getSample (channel[w], i);
+        return reference[(size_t) block].getSample (channel[w], i);
     };
 
     // The output delays hold the wet signal back (the surround pair by about 45 ms): it must be live
     // well before the end of the run in every wet channel.
     for (int channel : { 0, 1, 2, 4, 5 })
-        EXPECT_GT (peakOf (reference[(size_t)numBlocks - 2], channel), 0.0) << "channel " << channel;
+        EXPECT_GT (peakOf (reference[(size_t) numBlocks - 2], channel), 0.0) << "channel " << channel;
 
     struct Case
     {
@@ -605,7 +605,7 @@ TEST (EngineSurroundSwitch, RoutesTheFrontOrRearPairInEveryLayout)
               return (c == 3 || c >= 6) ? 0.0 : wet (b, map[c], i);
           } },
         { 10, false,
-          [&] (int b, int c, int i) { return c >= 6 ? 0.0 : reference[(size_t)b].getSample (c, i); } },
+          [&] (int b, int c, int i) { return c >= 6 ? 0.0 : reference[(size_t) b].getSample (c, i); } },
     };
 
     for (const auto& c : cases)
@@ -614,7 +614,7 @@ TEST (EngineSurroundSwitch, RoutesTheFrontOrRearPairInEveryLayout)
         for (int block = 0; block < numBlocks; ++block)
             for (int channel = 0; channel < c.channels; ++channel)
                 for (int i = 0; i < blockSize; ++i)
-                    ASSERT_EQ (out[(size_t)block].getSample (channel, i), c.expected (block, channel, i))
+                    ASSERT_EQ (out[(size_t) block].getSample (channel, i), c.expected (block, channel, i))
                         << c.channels << " channels, reversed " << c.reversed << ", block " << block
                         << ", channel " << channel << ", sample " << i;
     }
@@ -718,7 +718,7 @@ TEST (EngineMeter, StepThresholdsAreInclusiveAtTheirLowerEnd)
             buffer.setSample (1, 5, value);
             process (*p, buffer);
             EXPECT_EQ (PI::meterPeak (*p), value);
-            EXPECT_FLOAT_EQ (p->getParameter (kInputMeter), (float)step / 5.0f) << "peak " << value;
+            EXPECT_FLOAT_EQ (p->getParameter (kInputMeter), (float) step / 5.0f) << "peak " << value;
         }
     }
 }
@@ -869,7 +869,7 @@ INSTANTIATE_TEST_SUITE_P (Cases, EngineModulatorBounds,
                           [] (const auto& info)
                           {
                               return std::string (pathName (info.param.path)) + "_oversampling_" +
-                                     std::to_string ((int)std::lround (info.param.oversampling * 100));
+                                     std::to_string ((int) std::lround (info.param.oversampling * 100));
                           });
 
 TEST (EngineModulators, ModernGainPhaseAtFactorFourJumpsToNearTheFarReflection)
@@ -1166,7 +1166,7 @@ TEST_P (EngineInputNetwork, UnitImpulseAtThePredelayOutputPassesStraightThroughT
     // A 1 waiting at the pre-delay line's output, everything else silent.
     auto& predelay = PI::delayLine (*p, 24);
     predelay.setDelayTime (0.02);
-    predelay.buffer[(size_t)nextReadSlot (predelay)] = 1.0;
+    predelay.buffer[(size_t) nextReadSlot (predelay)] = 1.0;
     ASSERT_EQ (PI::diffuserLfo (*p).phase, 0.0);
 
     const auto first = run();
@@ -1184,7 +1184,7 @@ TEST_P (EngineInputNetwork, UnitImpulseAtThePredelayOutputPassesStraightThroughT
     for (int section = 0; section < 3; ++section)
         for (int line : { section, section + 3 })
             EXPECT_DOUBLE_EQ (
-                PI::delayLine (*p, line).buffer[(size_t)lastWrittenSlot (PI::delayLine (*p, line))],
+                PI::delayLine (*p, line).buffer[(size_t) lastWrittenSlot (PI::delayLine (*p, line))],
                 pairInputs[section])
                 << "line " << line;
 
@@ -1241,8 +1241,8 @@ TEST_P (EngineInputNetwork, CrossfadeWeightChoosesTheLinesTheFeedbackComesFrom)
         {
             auto& a = PI::delayLine (*p, section);
             auto& b = PI::delayLine (*p, section + 3);
-            a.buffer[(size_t)nextReadSlot (a)] = 2.0;
-            b.buffer[(size_t)nextReadSlot (b)] = 3.0;
+            a.buffer[(size_t) nextReadSlot (a)] = 2.0;
+            b.buffer[(size_t) nextReadSlot (b)] = 3.0;
         }
         PI::diffuserLfo (*p).phase = c.phase;
 
@@ -1320,7 +1320,7 @@ TEST_P (EngineTank, ShelvesZeroTinyValuesAndTheChainsGetTheNegatedShelfOutput)
         if (classic)
             y = PI::coefficientsOf (PI::lowShelfFilter (*p, column)).coefficients[0] * y;
         const auto& line = PI::delayLine (*p, firstLines[column]);
-        EXPECT_EQ (line.buffer[(size_t)lastWrittenSlot (line)], static_cast<double> (-y))
+        EXPECT_EQ (line.buffer[(size_t) lastWrittenSlot (line)], static_cast<double> (-y))
             << "column " << column + 1;
     }
 
@@ -1332,7 +1332,7 @@ TEST_P (EngineTank, ShelvesZeroTinyValuesAndTheChainsGetTheNegatedShelfOutput)
         for (int column = 0; column < 3; ++column)
         {
             const auto& line = PI::delayLine (*p, firstLines[column]);
-            EXPECT_EQ (line.buffer[(size_t)lastWrittenSlot (line)], 0.0)
+            EXPECT_EQ (line.buffer[(size_t) lastWrittenSlot (line)], 0.0)
                 << "input " << tiny << " column " << column + 1;
         }
     }
@@ -1342,7 +1342,7 @@ TEST_P (EngineTank, ShelvesZeroTinyValuesAndTheChainsGetTheNegatedShelfOutput)
     for (int column = 0; column < 3; ++column)
     {
         const auto& line = PI::delayLine (*p, firstLines[column]);
-        EXPECT_LT (line.buffer[(size_t)lastWrittenSlot (line)], 0.0) << "column " << column + 1;
+        EXPECT_LT (line.buffer[(size_t) lastWrittenSlot (line)], 0.0) << "column " << column + 1;
     }
 }
 
@@ -1384,17 +1384,17 @@ TEST (EngineCascade, RunsTheLinesOfTheStageCountOnly)
 
         std::vector<int> expected (69, samples);
         for (int n = 6; n <= 23; ++n)
-            expected[(size_t)n] = 0;
+            expected[(size_t) n] = 0;
         expected[33] = 0;
         for (int stage = c.stages; stage < 4; ++stage)
             for (int line : stageLines[stage])
-                expected[(size_t)line] = 0;
+                expected[(size_t) line] = 0;
 
         for (int n = 0; n < 69; ++n)
         {
             const int advanced = (PI::delayLine (*p, n).writeIndex - before[n] + SimpleDelay::kCapacity) %
                                  SimpleDelay::kCapacity;
-            EXPECT_EQ (advanced, expected[(size_t)n]) << "oversampling " << c.oversampling << " line " << n;
+            EXPECT_EQ (advanced, expected[(size_t) n]) << "oversampling " << c.oversampling << " line " << n;
         }
     }
 }
@@ -1441,8 +1441,8 @@ TEST_P (EngineOutputNetwork, ChannelSumsAndTheCentreFollowTheirDefinitions)
         const auto& lineA = PI::delayLine (*p, lastStageLineA);
         const auto& lineB = PI::delayLine (*p, lastStageLineA + 1);
         const double w = PI::cascadeLfo (*p, 0).phase / 10.0;
-        const double o1 = lineB.buffer[(size_t)lineB.readIndex] * (1.0 - w) * 0.5 +
-                          lineA.buffer[(size_t)lineA.readIndex] * (1.0 + w) * 0.5;
+        const double o1 = lineB.buffer[(size_t) lineB.readIndex] * (1.0 - w) * 0.5 +
+                          lineA.buffer[(size_t) lineA.readIndex] * (1.0 + w) * 0.5;
 
         // a' and b' are a and b in single precision: allow that rounding.
         const double tolerance = 1.2e-7 * (std::abs (a) + std::abs (b)) + 1e-300;
@@ -1453,7 +1453,7 @@ TEST_P (EngineOutputNetwork, ChannelSumsAndTheCentreFollowTheirDefinitions)
         const auto written = [&] (int line)
         {
             const auto& l = PI::delayLine (*p, line);
-            return l.buffer[(size_t)lastWrittenSlot (l)];
+            return l.buffer[(size_t) lastWrittenSlot (l)];
         };
         ASSERT_EQ (written (34), (a + cc) * matrixGain);
         ASSERT_EQ (written (35), (a - cc) * matrixGain);
@@ -1476,7 +1476,7 @@ INSTANTIATE_TEST_SUITE_P (Cases, EngineOutputNetwork,
                           [] (const auto& info)
                           {
                               return std::string (pathName (info.param.path)) + "_oversampling_" +
-                                     std::to_string ((int)std::lround (info.param.oversampling * 100));
+                                     std::to_string ((int) std::lround (info.param.oversampling * 100));
                           });
 
 TEST (EngineOutputNetwork, WetGainIsLevelTimes2Point5Times1Point12)

@@ -2,6 +2,7 @@
 // and the embedded skin images themselves.
 
 #include "editor/CorvaneLookAndFeel.h"
+#include "ImageCompare.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -17,20 +18,6 @@ using Slot = CorvaneLookAndFeel::SkinSlot;
 juce::Image blankImage (int w, int h)
 {
     return juce::Image (juce::Image::ARGB, w, h, true, juce::SoftwareImageType());
-}
-
-/** Number of pixels that differ between two images of the same size (all pixels if the sizes differ). */
-int countDifferentPixels (const juce::Image& a, const juce::Image& b)
-{
-    if (a.getWidth() != b.getWidth() || a.getHeight() != b.getHeight())
-        return juce::jmax (a.getWidth() * a.getHeight(), b.getWidth() * b.getHeight(), 1);
-
-    int differing = 0;
-    for (int y = 0; y < a.getHeight(); ++y)
-        for (int x = 0; x < a.getWidth(); ++x)
-            if (a.getPixelAt (x, y).getARGB() != b.getPixelAt (x, y).getARGB())
-                ++differing;
-    return differing;
 }
 
 bool isFullyTransparent (const juce::Image& image)
@@ -124,13 +111,13 @@ TEST (SkinImages, EveryEmbeddedImageHasTheSizeAndAlphaOfTheSkinTable)
             SCOPED_TRACE ("slot " + std::to_string (slot));
             const auto embedded = CorvaneLookAndFeel::getEmbeddedSkinImage (slot);
             ASSERT_NE (embedded.data, nullptr);
-            const auto image = juce::ImageFileFormat::loadFrom (embedded.data, (size_t)embedded.size);
+            const auto image = juce::ImageFileFormat::loadFrom (embedded.data, (size_t) embedded.size);
             ASSERT_TRUE (image.isValid());
             EXPECT_EQ (image.getWidth(), row.width);
             EXPECT_EQ (image.getHeight(), row.height);
             EXPECT_EQ (image.hasAlphaChannel(), row.alpha);
             EXPECT_TRUE (juce::PNGImageFormat().canUnderstand (
-                *std::make_unique<juce::MemoryInputStream> (embedded.data, (size_t)embedded.size, false)));
+                *std::make_unique<juce::MemoryInputStream> (embedded.data, (size_t) embedded.size, false)));
             ++checked;
         }
     }
@@ -287,7 +274,7 @@ TEST_F (LookAndFeelTest, FilmStripFramesStayInsideTheirStrip)
         int previous = 0;
         for (int i = 0; i <= 100; ++i)
         {
-            const int frame = CorvaneLookAndFeel::filmStripFrame (strip, (float)i * 0.01f);
+            const int frame = CorvaneLookAndFeel::filmStripFrame (strip, (float) i * 0.01f);
             EXPECT_GE (frame, previous) << name << " " << i;
             EXPECT_LT (frame, strip.numFrames) << name << " " << i;
             previous = frame;
@@ -372,7 +359,7 @@ TEST_F (LookAndFeelTest, DigitDisplaysShowTheirValues)
         {
             juce::Graphics g (expected);
             for (int i = 0; i < 3; ++i)
-                g.drawImageAt (lookAndFeel.getSkinImage (40 + c.digits[(size_t)i]), xs[(size_t)i], 0);
+                g.drawImageAt (lookAndFeel.getSkinImage (40 + c.digits[(size_t) i]), xs[(size_t) i], 0);
         }
         EXPECT_EQ (countDifferentPixels (drawRotary (c.name, c.pos, 35, 25), expected), 0);
     }

@@ -56,7 +56,7 @@ TEST_P (OutputOnlyChannels, StartFromSilenceWhateverTheHostLeftInThem)
             for (int c = 0; c < outputs; ++c)
                 for (int i = 0; i < 256; ++i)
                     buffer.setSample (c, i,
-                                      c < inputs ? 0.25f * std::sin (0.01f * (float)(i + 256 * block))
+                                      c < inputs ? 0.25f * std::sin (0.01f * (float) (i + 256 * block))
                                                  : garbage[(i + c) % 3]);
             processor->processBlock (buffer, midi);
 

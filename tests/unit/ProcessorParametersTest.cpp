@@ -234,7 +234,7 @@ TEST (Parameters, FloatsAreStoredUnclampedButNonFiniteValuesAreIgnored)
 
     for (int index : std::initializer_list<int>{ kPredelay, kDecay, kLow, kHigh, kHighCut2, kHighCut3, kMix,
                                                  kLeftLevel, kRightLevel, kCenterLevel, kLeftSLevel,
-                                                 kRightSLevel, kOversampling, (int)kInputMeter })
+                                                 kRightSLevel, kOversampling, (int) kInputMeter })
     {
         processor->setParameter (index, 0.3f);
         processor->setParameter (index, nan);

@@ -66,7 +66,7 @@ std::string stateOf (QuellorAudioProcessor& processor)
 {
     juce::MemoryBlock block;
     processor.getStateInformation (block);
-    return juce::String::toHexString (block.getData(), (int)block.getSize(), 0).toStdString();
+    return juce::String::toHexString (block.getData(), (int) block.getSize(), 0).toStdString();
 }
 
 juce::MemoryBlock stateBlock (QuellorAudioProcessor& processor)
@@ -82,7 +82,7 @@ juce::MemoryBlock blockAround (const std::string& text)
     juce::MemoryBlock block;
     juce::MemoryOutputStream out (block, false);
     out.writeInt (0x21324356);
-    out.writeInt ((int)text.size());
+    out.writeInt ((int) text.size());
     out.write (text.data(), text.size());
     out.writeByte (0);
     out.flush();
@@ -252,7 +252,7 @@ TEST (FactoryPrograms, TellsTheHostEveryValueAProgramChanged)
     auto other = makeProcessor();
     other->setCurrentProgram (6);
     const auto block = stateBlock (*other);
-    processor->setStateInformation (block.getData(), (int)block.getSize());
+    processor->setStateInformation (block.getData(), (int) block.getSize());
     EXPECT_EQ (processor->getParameter (kDecay), 0.8f);
     EXPECT_TRUE (recorder.changes.empty());
 
@@ -315,11 +315,11 @@ TEST (SavedState, BlockAfterConstructionIsExactlyTheExpectedBytes)
     const unsigned char magic[] = { 0x56, 0x43, 0x32, 0x21 };
     EXPECT_EQ (std::memcmp (bytes, magic, 4), 0);
 
-    const auto length = (juce::uint32)initialStateText.size();
-    const unsigned char lengthWord[] = { (unsigned char)(length & 0xff),
-                                         (unsigned char)((length >> 8) & 0xff),
-                                         (unsigned char)((length >> 16) & 0xff),
-                                         (unsigned char)(length >> 24) };
+    const auto length = (juce::uint32) initialStateText.size();
+    const unsigned char lengthWord[] = { (unsigned char) (length & 0xff),
+                                         (unsigned char) ((length >> 8) & 0xff),
+                                         (unsigned char) ((length >> 16) & 0xff),
+                                         (unsigned char) (length >> 24) };
     EXPECT_EQ (std::memcmp (bytes + 4, lengthWord, 4), 0);
 
     EXPECT_EQ (textOf (block), initialStateText);
@@ -361,7 +361,7 @@ TEST (SavedState, RestoreAppliesEveryValueAndTheProgramIndexWithoutApplyingThePr
     fakeNow = 7;
     auto recording = std::make_unique<RecordingProcessor> (&fakeClock);
     auto& restored = *recording;
-    restored.setStateInformation (block.getData(), (int)block.getSize());
+    restored.setStateInformation (block.getData(), (int) block.getSize());
 
     EXPECT_EQ (restored.getCurrentProgram(), 6);
     for (int i = 0; i < kNumParameters; ++i)
@@ -411,7 +411,7 @@ TEST (SavedState, RestoreSkipsMissingAndNonNumericValuesAndBringsOthersIntoRange
             before[i] = processor->getParameter (i);
 
         const auto block = blockAround (header + "<Tolvmark" + c.attributes + "/>");
-        processor->setStateInformation (block.getData(), (int)block.getSize());
+        processor->setStateInformation (block.getData(), (int) block.getSize());
 
         for (int i = 0; i < kNumParameters; ++i)
         {
@@ -444,7 +444,7 @@ TEST (SavedState, MalformedBlocksChangeNothing)
         auto block = valid;
         auto* bytes = static_cast<unsigned char*> (block.getData());
         for (int b = 0; b < 4; ++b)
-            bytes[4 + b] = (unsigned char)(length >> (8 * b));
+            bytes[4 + b] = (unsigned char) (length >> (8 * b));
         return block;
     };
 
@@ -453,7 +453,7 @@ TEST (SavedState, MalformedBlocksChangeNothing)
     juce::MemoryBlock garbage (valid.getSize());
     juce::Random random (1234);
     for (size_t i = 0; i < garbage.getSize(); ++i)
-        garbage[i] = (char)random.nextInt (256);
+        garbage[i] = (char) random.nextInt (256);
 
     const std::string withoutPrefix = elementText.substr (std::strlen ("<Tolvmark"));
 
@@ -472,8 +472,8 @@ TEST (SavedState, MalformedBlocksChangeNothing)
         { "magic byte 3 wrong", withByte (3, 0x56) },
         { "truncated by one byte", truncated (valid.getSize() - 1) },
         { "truncated in the text", truncated (valid.getSize() / 2) },
-        { "length word one too long", withLengthWord ((juce::uint32)valid.getSize() - 8) },
-        { "length word one too short", withLengthWord ((juce::uint32)valid.getSize() - 10) },
+        { "length word one too long", withLengthWord ((juce::uint32) valid.getSize() - 8) },
+        { "length word one too short", withLengthWord ((juce::uint32) valid.getSize() - 10) },
         { "length word far out of range", withLengthWord (0xffffffffu) },
         { "length word negative as int", withLengthWord (0x80000000u) },
         { "no terminating zero", withByte (valid.getSize() - 1, 'x') },
@@ -505,7 +505,7 @@ TEST (SavedState, MalformedBlocksChangeNothing)
 
     for (const auto& c : cases)
     {
-        processor->setStateInformation (c.block.getData(), (int)c.block.getSize());
+        processor->setStateInformation (c.block.getData(), (int) c.block.getSize());
         EXPECT_EQ (stateOf (*processor), before) << c.what;
         EXPECT_EQ (processor->getCurrentProgram(), 7) << c.what;
     }
@@ -516,7 +516,7 @@ TEST (SavedState, MalformedBlocksChangeNothing)
     EXPECT_EQ (stateOf (*processor), before);
 
     // The unchanged valid block is accepted, so the cases above failed for their fault alone.
-    processor->setStateInformation (valid.getData(), (int)valid.getSize());
+    processor->setStateInformation (valid.getData(), (int) valid.getSize());
     EXPECT_EQ (stateBlock (*processor), valid);
     EXPECT_EQ (processor->getCurrentProgram(), 4);
 }

@@ -74,7 +74,7 @@ void expectBandLimitSet (const Lowpass4& filter, const BandLimitSet& set, const 
 {
     EXPECT_EQ (filter.gain, set.gain) << what;
     for (int i = 0; i < 8; ++i)
-        EXPECT_EQ (filter.c[(size_t)i], set.c[(size_t)i]) << what << ", c" << i;
+        EXPECT_EQ (filter.c[(size_t) i], set.c[(size_t) i]) << what << ", c" << i;
 }
 
 /** The plain Linkwitz-Riley design of the high-cut filters, without any limit at the Nyquist frequency. */
@@ -150,7 +150,7 @@ double processStereo (QuellorAudioProcessor& p, int numSamples, Source&& source,
                 if (!std::isfinite (y))
                     allFinite = false;
                 else
-                    peak = std::max (peak, (double)std::abs (y));
+                    peak = std::max (peak, (double) std::abs (y));
             }
     }
     return peak;
@@ -317,8 +317,8 @@ TEST_F (ReverbNetworkConstruction, BandLimitFiltersHoldTheDefaultSetAndNoHistory
         expectBandLimitSet (filter, defaultBandLimitSet, "filter " + std::to_string (n));
         for (int i = 0; i < 9; ++i)
         {
-            EXPECT_EQ (filter.x[(size_t)i], 0.0);
-            EXPECT_EQ (filter.y[(size_t)i], 0.0);
+            EXPECT_EQ (filter.x[(size_t) i], 0.0);
+            EXPECT_EQ (filter.y[(size_t) i], 0.0);
         }
     }
 }
@@ -585,7 +585,7 @@ TEST (ReverbNetworkCoefficients, EveryTapMixerGainIsThePowfOfItsTapAttenuation)
     for (float decay : { 0.0f, 0.07f, 0.5f, 0.51f, 1.0f })
     {
         p->setParameter (kDecay, decay);
-        const double c = static_cast<double> (decayCoefficients[(size_t)decayStep (decay)]);
+        const double c = static_cast<double> (decayCoefficients[(size_t) decayStep (decay)]);
         for (const auto& r : routes)
         {
             const double columnDb = c * columnFactors[r.column - 1];
@@ -618,7 +618,7 @@ TEST_P (ReverbNetworkDecaySteps, ColumnAttenuationUsesTheStepsCoefficient)
 {
     const auto& c = GetParam();
     processor->setParameter (kDecay, c.value);
-    const double coefficient = static_cast<double> (decayCoefficients[(size_t)c.step]);
+    const double coefficient = static_cast<double> (decayCoefficients[(size_t) c.step]);
     for (int column = 0; column < 3; ++column)
     {
         EXPECT_EQ (PI::tankColumnDb (*processor)[column], coefficient * columnFactors[column]) << c.value;
@@ -733,12 +733,12 @@ TEST (ReverbNetworkCoefficients, ShelvesAreTheFrameworkDesignsWithTheColumnGainF
             expectSameCoefficients (
                 PI::coefficientsOf (PI::lowShelfFilter (*p, column)),
                 juce::IIRCoefficients::makeLowShelf (44100.0, 100.0, 0.7,
-                                                     shelfGain (lowShelfValues[(size_t)c.step], column)),
+                                                     shelfGain (lowShelfValues[(size_t) c.step], column)),
                 "low shelf, " + label);
             expectSameCoefficients (
                 PI::coefficientsOf (PI::highShelfFilter (*p, column)),
                 juce::IIRCoefficients::makeHighShelf (44100.0, 6000.0, 0.7,
-                                                      shelfGain (highShelfValues[(size_t)c.step], column)),
+                                                      shelfGain (highShelfValues[(size_t) c.step], column)),
                 "high shelf, " + label);
         }
     }
@@ -786,7 +786,7 @@ TEST_P (ReverbNetworkBandLimitSets, PreparationLoadsTheSetOfTheRatesBandOrKeepsT
 {
     const auto& c = GetParam();
     const auto setOf = [] (BandSet s) -> const BandLimitSet&
-    { return s == kDefaultSet ? defaultBandLimitSet : bandLimitSets[(size_t)s]; };
+    { return s == kDefaultSet ? defaultBandLimitSet : bandLimitSets[(size_t) s]; };
 
     // From the default set (after a reset) and from the set of another band.
     for (BandSet previous : { kDefaultSet, c.set == kSet88 ? kSet48 : kSet88 })
@@ -800,7 +800,7 @@ TEST_P (ReverbNetworkBandLimitSets, PreparationLoadsTheSetOfTheRatesBandOrKeepsT
         for (int n = 0; n < 2; ++n)
             expectBandLimitSet (PI::bandLimitFilter (*processor, n), expected,
                                 "rate " + std::to_string (c.rate) + ", filter " + std::to_string (n) +
-                                    ", previous set " + std::to_string ((int)previous));
+                                    ", previous set " + std::to_string ((int) previous));
     }
 }
 
@@ -812,7 +812,7 @@ INSTANTIATE_TEST_SUITE_P (Rates, ReverbNetworkBandLimitSets,
                                              BandCase{ 49000.0, kNoSet }, BandCase{ 88000.0, kNoSet },
                                              BandCase{ 89000.0, kNoSet }, BandCase{ 90000.0, kNoSet },
                                              BandCase{ 42000.0, kNoSet }, BandCase{ 32000.0, kNoSet }),
-                          [] (const auto& info) { return "rate" + std::to_string ((int)info.param.rate); });
+                          [] (const auto& info) { return "rate" + std::to_string ((int) info.param.rate); });
 
 TEST (ReverbNetworkPreparation, ResetAfterPreparingAt48kHzRestoresTheDefaultSet)
 {
@@ -907,8 +907,8 @@ TEST (ReverbNetworkPreparation, ResetClearsSignalMemoryOnly)
     for (int n = 0; n < 2; ++n)
         for (int i = 0; i < 9; ++i)
         {
-            EXPECT_EQ (PI::bandLimitFilter (*p, n).x[(size_t)i], 0.0);
-            EXPECT_EQ (PI::bandLimitFilter (*p, n).y[(size_t)i], 0.0);
+            EXPECT_EQ (PI::bandLimitFilter (*p, n).x[(size_t) i], 0.0);
+            EXPECT_EQ (PI::bandLimitFilter (*p, n).y[(size_t) i], 0.0);
         }
     for (int n = 0; n < 5; ++n)
     {
@@ -1022,7 +1022,7 @@ TEST_P (ReverbNetworkRates, EveryFilterIsStableAndTheOutputStaysFinite)
     p->setParameter (kHigh, 1.0f);
     std::mt19937 random (7);
     std::uniform_real_distribution<float> noise (-1.0f, 1.0f);
-    const int second = (int)rate;
+    const int second = (int) rate;
     const auto signal = [&] (int i) { return i == 0 ? 1.0f : (i > second ? noise (random) : 0.0f); };
 
     for (bool classic : { true, false })
@@ -1038,7 +1038,7 @@ TEST_P (ReverbNetworkRates, EveryFilterIsStableAndTheOutputStaysFinite)
 
 INSTANTIATE_TEST_SUITE_P (LowRates, ReverbNetworkRates,
                           ::testing::Values (8000.0, 11025.0, 16000.0, 22050.0, 24000.0, 44100.0, 96000.0),
-                          [] (const auto& info) { return "rate" + std::to_string ((int)info.param); });
+                          [] (const auto& info) { return "rate" + std::to_string ((int) info.param); });
 
 TEST (ReverbNetworkExactDesigns, FromFortyFourKilohertzUpTheDesignsAreExact)
 {

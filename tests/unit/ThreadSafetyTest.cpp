@@ -110,7 +110,7 @@ TEST (ThreadSafety, AudioHostEditorAndMessageThreadsTogether)
                 const int index = random.nextInt (16);
                 const int pick = random.nextInt (3);
                 p.setParameter (index, pick == 0 ? 0.0f : pick == 1 ? 1.0f : random.nextFloat());
-                (void)p.getParameter (random.nextInt (17));
+                (void) p.getParameter (random.nextInt (17));
                 ++automationSteps;
                 std::this_thread::yield();
             }
@@ -131,8 +131,8 @@ TEST (ThreadSafety, AudioHostEditorAndMessageThreadsTogether)
                 p.endParameterChangeGesture (index);
 
                 for (int i = 0; i <= inputMeterIndex; ++i)
-                    (void)p.parameterValue (i);
-                (void)p.getParameterText (random.nextInt (16));
+                    (void) p.parameterValue (i);
+                (void) p.getParameterText (random.nextInt (16));
 
                 if (!isMeterStep (p.getParameter (inputMeterIndex)))
                     ++badMeterReadings;
@@ -146,17 +146,17 @@ TEST (ThreadSafety, AudioHostEditorAndMessageThreadsTogether)
     std::unique_ptr<juce::AudioProcessorEditor> editor (p.createEditor());
     juce::Random random (4);
     int messageSteps = 0;
-    const auto end = juce::Time::getMillisecondCounter() + (juce::uint32)runMilliseconds();
+    const auto end = juce::Time::getMillisecondCounter() + (juce::uint32) runMilliseconds();
 
     while (juce::Time::getMillisecondCounter() < end)
     {
         p.setCurrentProgram (random.nextInt (p.getNumPrograms()));
-        (void)p.getProgramName (p.getCurrentProgram());
+        (void) p.getProgramName (p.getCurrentProgram());
 
         juce::MemoryBlock state;
         p.getStateInformation (state);
         p.setParameter (random.nextInt (16), random.nextFloat());
-        p.setStateInformation (state.getData(), (int)state.getSize());
+        p.setStateInformation (state.getData(), (int) state.getSize());
 
         juce::MessageManager::getInstance()->runDispatchLoopUntil (10);
         ++messageSteps;

@@ -32,7 +32,7 @@ bool writeWav (const juce::File& file, const juce::AudioBuffer<float>& audio, do
 
     juce::WavAudioFormat wav;
     std::unique_ptr<juce::AudioFormatWriter> writer (
-        wav.createWriterFor (stream.get(), sampleRate, (unsigned int)audio.getNumChannels(), bits, {}, 0));
+        wav.createWriterFor (stream.get(), sampleRate, (unsigned int) audio.getNumChannels(), bits, {}, 0));
 
     if (writer == nullptr)
         return false;
@@ -44,7 +44,7 @@ bool writeWav (const juce::File& file, const juce::AudioBuffer<float>& audio, do
 // A short, dry test phrase: plucked notes, a snare-like noise burst and a few clicks, all made here.
 juce::AudioBuffer<float> synthesiseDrySound (double sampleRate)
 {
-    const int length = (int)(sampleRate * 4.0);
+    const int length = (int) (sampleRate * 4.0);
     juce::AudioBuffer<float> audio (2, length);
     audio.clear();
 
@@ -53,16 +53,16 @@ juce::AudioBuffer<float> synthesiseDrySound (double sampleRate)
 
     for (int n = 0; n < 6; ++n)
     {
-        const int start = (int)(sampleRate * (0.1 + 0.35 * n));
+        const int start = (int) (sampleRate * (0.1 + 0.35 * n));
         const double frequency = notes[n];
 
-        for (int i = 0; i < (int)(sampleRate * 0.3) && start + i < length; ++i)
+        for (int i = 0; i < (int) (sampleRate * 0.3) && start + i < length; ++i)
         {
             const double t = i / sampleRate;
             const double envelope = std::exp (-t * 9.0);
             const double tone = std::sin (2.0 * juce::MathConstants<double>::pi * frequency * t) +
                                 0.4 * std::sin (4.0 * juce::MathConstants<double>::pi * frequency * t);
-            const auto sample = (float)(0.35 * envelope * tone);
+            const auto sample = (float) (0.35 * envelope * tone);
             audio.addSample (0, start + i, sample * (n % 2 == 0 ? 1.0f : 0.6f));
             audio.addSample (1, start + i, sample * (n % 2 == 0 ? 0.6f : 1.0f));
         }
@@ -70,12 +70,12 @@ juce::AudioBuffer<float> synthesiseDrySound (double sampleRate)
 
     for (int hit = 0; hit < 2; ++hit)
     {
-        const int start = (int)(sampleRate * (2.4 + 0.5 * hit));
+        const int start = (int) (sampleRate * (2.4 + 0.5 * hit));
 
-        for (int i = 0; i < (int)(sampleRate * 0.12); ++i)
+        for (int i = 0; i < (int) (sampleRate * 0.12); ++i)
         {
             const double t = i / sampleRate;
-            const auto sample = (float)(0.5 * std::exp (-t * 30.0) * (random.nextDouble() * 2.0 - 1.0));
+            const auto sample = (float) (0.5 * std::exp (-t * 30.0) * (random.nextDouble() * 2.0 - 1.0));
             audio.addSample (0, start + i, sample);
             audio.addSample (1, start + i, sample);
         }
@@ -83,7 +83,7 @@ juce::AudioBuffer<float> synthesiseDrySound (double sampleRate)
 
     for (int click = 0; click < 3; ++click)
     {
-        const int position = (int)(sampleRate * (3.5 + 0.1 * click));
+        const int position = (int) (sampleRate * (3.5 + 0.1 * click));
         audio.setSample (0, position, 0.8f);
         audio.setSample (1, position, 0.8f);
     }
@@ -155,8 +155,8 @@ int main (int argc, char* argv[])
 
     plugin->prepareToPlay (sampleRate, blockSize);
 
-    const int inputLength = (int)reader->lengthInSamples;
-    const int tailLength = (int)(sampleRate * 3.0);
+    const int inputLength = (int) reader->lengthInSamples;
+    const int tailLength = (int) (sampleRate * 3.0);
     const int totalLength = inputLength + tailLength;
 
     juce::AudioBuffer<float> audio (2, totalLength);

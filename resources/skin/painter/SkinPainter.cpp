@@ -81,7 +81,7 @@ void fillBrushed (Image& image, Rectangle<int> area, Colour base, float strength
     area = area.getIntersection (image.getBounds());
     juce::Random random (seed);
     const int w = area.getWidth();
-    std::vector<float> noise ((size_t)w + 64), row ((size_t)w);
+    std::vector<float> noise ((size_t) w + 64), row ((size_t) w);
 
     Image::BitmapData data (image, area.getX(), area.getY(), w, area.getHeight(),
                             Image::BitmapData::readWrite);
@@ -94,11 +94,11 @@ void fillBrushed (Image& image, Rectangle<int> area, Colour base, float strength
         // a moving average of 48 samples turns white noise into long streaks
         float acc = 0.0f;
         for (int i = 0; i < 48; ++i)
-            acc += noise[(size_t)i];
+            acc += noise[(size_t) i];
         for (int x = 0; x < w; ++x)
         {
-            row[(size_t)x] = acc / 48.0f;
-            acc += noise[(size_t)x + 48] - noise[(size_t)x];
+            row[(size_t) x] = acc / 48.0f;
+            acc += noise[(size_t) x + 48] - noise[(size_t) x];
         }
 
         const float rowShade = (random.nextFloat() - 0.5f) * 0.35f;
@@ -106,7 +106,7 @@ void fillBrushed (Image& image, Rectangle<int> area, Colour base, float strength
         for (int x = 0; x < w; ++x)
         {
             const float fine = (random.nextFloat() - 0.5f) * 0.25f;
-            const float v = (row[(size_t)x] * 6.0f + rowShade + fine) * strength;
+            const float v = (row[(size_t) x] * 6.0f + rowShade + fine) * strength;
             const Colour c = v >= 0.0f ? base.brighter (v) : base.darker (-v);
             data.setPixelColour (x, y, c);
         }
@@ -235,10 +235,10 @@ struct LeverLayout
 
     int originX, originY, frames;
 
-    float centreX() const { return (float)originX + frameWidth * 0.5f; }
+    float centreX() const { return (float) originX + frameWidth * 0.5f; }
     float knobY (int frame) const
     {
-        return knobBottom - (knobBottom - knobTop) * (float)frame / (float)(frames - 1);
+        return knobBottom - (knobBottom - knobTop) * (float) frame / (float) (frames - 1);
     }
 };
 
@@ -257,7 +257,7 @@ void leverKnob (Graphics& g, float cx, float cy, bool red)
     for (int i = 6; i > 0; --i)
     {
         g.setColour (juce::Colours::black.withAlpha (0.07f));
-        g.fillRoundedRectangle (body.translated (2.0f, 4.0f).expanded ((float)i * 0.9f), 5.0f + (float)i);
+        g.fillRoundedRectangle (body.translated (2.0f, 4.0f).expanded ((float) i * 0.9f), 5.0f + (float) i);
     }
 
     const Colour top = red ? Colour (0xffff6a5c) : Colour (0xfff4f5f6);
@@ -275,7 +275,7 @@ void leverKnob (Graphics& g, float cx, float cy, bool red)
     for (float x = body.getX() + 2.0f; x < body.getRight() - 2.0f; x += 1.0f)
     {
         g.setColour ((random.nextBool() ? juce::Colours::white : juce::Colours::black).withAlpha (0.05f));
-        g.drawVerticalLine ((int)x, body.getY() + 2.0f, body.getBottom() - 2.0f);
+        g.drawVerticalLine ((int) x, body.getY() + 2.0f, body.getBottom() - 2.0f);
     }
 
     // bevels
@@ -294,8 +294,8 @@ void leverKnob (Graphics& g, float cx, float cy, bool red)
     g.setColour (juce::Colours::black.withAlpha (0.35f));
     for (int i = 0; i < 3; ++i)
     {
-        g.fillRect (body.getX() + 5.0f + (float)i * 2.5f, body.getY() + 5.0f, 1.0f, h - 10.0f);
-        g.fillRect (body.getRight() - 6.0f - (float)i * 2.5f, body.getY() + 5.0f, 1.0f, h - 10.0f);
+        g.fillRect (body.getX() + 5.0f + (float) i * 2.5f, body.getY() + 5.0f, 1.0f, h - 10.0f);
+        g.fillRect (body.getRight() - 6.0f - (float) i * 2.5f, body.getY() + 5.0f, 1.0f, h - 10.0f);
     }
 }
 
@@ -303,7 +303,7 @@ Image leverFrame (const LeverLayout& lever, int frame, bool red)
 {
     Image image = newImage (LeverLayout::frameWidth, LeverLayout::frameHeight, true);
     Graphics g (image);
-    leverKnob (g, LeverLayout::frameWidth * 0.5f, lever.knobY (frame) - (float)lever.originY, red);
+    leverKnob (g, LeverLayout::frameWidth * 0.5f, lever.knobY (frame) - (float) lever.originY, red);
     return image;
 }
 
@@ -365,7 +365,7 @@ void ledBar (Graphics& g, Rectangle<float> r, Led kind, bool on)
         for (int i = 4; i > 0; --i)
         {
             g.setColour (c.withAlpha (0.07f));
-            g.fillRoundedRectangle (r.expanded ((float)i * r.getHeight() * 0.08f), corner + (float)i);
+            g.fillRoundedRectangle (r.expanded ((float) i * r.getHeight() * 0.08f), corner + (float) i);
         }
         juce::ColourGradient lens (c.brighter (0.9f), r.getCentreX(), r.getCentreY(), c.darker (0.15f),
                                    r.getX(), r.getY(), true);
@@ -404,14 +404,14 @@ Image smallMeter (int lit)
 
     for (int i = 0; i < 5; ++i)
     {
-        const float y = 94.0f - (float)i * 20.5f;
+        const float y = 94.0f - (float) i * 20.5f;
         ledBar (g, { 17.0f, y, 34.0f, 14.0f }, meterLeds[i], i < lit);
     }
     // small tick marks beside the LEDs
     g.setColour (scaleColour.withAlpha (0.7f));
     for (int i = 0; i < 5; ++i)
     {
-        const float y = 101.0f - (float)i * 20.5f;
+        const float y = 101.0f - (float) i * 20.5f;
         g.fillRect (10.0f, y - 0.5f, 4.0f, 1.0f);
         g.fillRect (54.0f, y - 0.5f, 4.0f, 1.0f);
     }
@@ -425,7 +425,7 @@ Image largeMeter (int w, int h, int lit)
 {
     Image image = newImage (w, h, false);
     Graphics g (image);
-    g.addTransform (juce::AffineTransform::scale ((float)w / 142.0f, (float)h / 215.0f));
+    g.addTransform (juce::AffineTransform::scale ((float) w / 142.0f, (float) h / 215.0f));
 
     juce::ColourGradient bezel (Colour (0xff9aa0a6), 0, 0, Colour (0xff24272b), 0, 215, false);
     bezel.addColour (0.5, Colour (0xff5a5f65));
@@ -437,7 +437,7 @@ Image largeMeter (int w, int h, int lit)
 
     for (int i = 0; i < 5; ++i)
     {
-        const float y = 170.0f - (float)i * 37.0f;
+        const float y = 170.0f - (float) i * 37.0f;
         ledBar (g, { 34.0f, y, 74.0f, 26.0f }, meterLeds[i], i < lit);
         g.setColour (scaleColour.withAlpha (0.6f));
         g.fillRect (20.0f, y + 12.0f, 8.0f, 2.0f);
@@ -591,7 +591,7 @@ Image modeSwitch (bool vintage)
     g.drawRoundedRectangle (thumb, 3.0f, 1.0f);
     for (int i = 0; i < 5; ++i)
     {
-        const float x = thumb.getX() + 7.0f + (float)i * 3.5f;
+        const float x = thumb.getX() + 7.0f + (float) i * 3.5f;
         g.setColour (juce::Colours::black.withAlpha (0.4f));
         g.fillRect (x, thumb.getY() + 3.5f, 1.0f, thumb.getHeight() - 7.0f);
         g.setColour (juce::Colours::white.withAlpha (0.4f));
@@ -741,13 +741,13 @@ void horizontalFaderSlot (Graphics& g, float x0, float x1, float y, const juce::
     g.setColour (scaleColour);
     for (int i = 0; i < ticks; ++i)
     {
-        const float x = x0 + (x1 - x0) * (float)i / (float)(ticks - 1);
+        const float x = x0 + (x1 - x0) * (float) i / (float) (ticks - 1);
         const bool major = i == 0 || i == ticks - 1 || i * 2 == ticks - 1;
         g.fillRect (x - 0.5f, y - (major ? 14.0f : 12.0f), 1.0f, major ? 6.0f : 4.0f);
     }
     for (int i = 0; i < marks.size(); ++i)
     {
-        const float x = x0 + (x1 - x0) * (float)i / (float)(marks.size() - 1);
+        const float x = x0 + (x1 - x0) * (float) i / (float) (marks.size() - 1);
         text (g, marks[i], { x - 12.0f, y + 9.0f, 24.0f, 10.0f }, fonts().condensed (8.0f), scaleColour);
     }
     if (titleOnLeft)
@@ -837,7 +837,7 @@ void levelFader (Graphics& g, float trackX, const juce::String& channel)
     const int marks[] = { 6, 0, -6, -12, -20, -30, -40, -60 };
     for (int db : marks)
     {
-        const float y = top + (bottom - top) * (6.0f - (float)db) / 66.0f;
+        const float y = top + (bottom - top) * (6.0f - (float) db) / 66.0f;
         g.setColour (db == 0 ? legendColour : scaleColour);
         g.fillRect (trackX + 12.0f, y - 0.5f, db == 0 ? 8.0f : 6.0f, 1.0f);
         text (g, db > 0 ? "+" + juce::String (db) : juce::String (db),
@@ -904,8 +904,8 @@ Image settingsBackground()
 
 void drawDigits (Graphics& g, const juce::String& digits, int x, int y, int width, bool shiftThird)
 {
-    const int xs[3] = { x, (int)((float)width / 3.0f + (float)x),
-                        (int)(2.0f * (float)width / 3.0f + (float)x + (shiftThird ? 1.0f : 0.0f)) };
+    const int xs[3] = { x, (int) ((float) width / 3.0f + (float) x),
+                        (int) (2.0f * (float) width / 3.0f + (float) x + (shiftThird ? 1.0f : 0.0f)) };
     for (int i = 0; i < 3; ++i)
         g.drawImageAt (digitImage (digits[i] - '0'), xs[i], y);
 }
@@ -923,7 +923,7 @@ Image previewMain()
     g.drawImageAt (faderCap(), 447 + 96 - 9, 276);
     drawDigits (g, "110", 357, 284, 35, true);
     drawDigits (g, "100", 556, 284, 35, false);
-    g.setColour (juce::Colours::black.withAlpha ((juce::uint8)0xe6));
+    g.setColour (juce::Colours::black.withAlpha ((juce::uint8) 0xe6));
     g.drawImage (logoImage(), 26, 28, 95, 52, 0, 0, 89, 33);
     g.setColour (juce::Colour (0xff555555));
     g.setFont (11.0f);
@@ -945,8 +945,8 @@ Image previewSettings()
         g.saveState();
         g.reduceClipRegion (xs[i], 128, 54, 132);
         const float pos = 137.0f + 94.0f * (6.0f - db[i]) / 66.0f;
-        g.drawImageAt (faderCap(), xs[i], (int)(pos - 26.5f));
-        g.setColour (juce::Colours::crimson.withAlpha ((juce::uint8)0x80));
+        g.drawImageAt (faderCap(), xs[i], (int) (pos - 26.5f));
+        g.setColour (juce::Colours::crimson.withAlpha ((juce::uint8) 0x80));
         g.setFont (11.0f);
         g.drawText (juce::String (db[i], 1), juce::Rectangle<int> (xs[i] + 7 + 3, 240, 40 - 6, 20),
                     juce::Justification::right, true);
@@ -955,7 +955,7 @@ Image previewSettings()
     g.drawImageAt (surroundDisc (false), 727, 118);
     g.drawImageAt (faderCap(), 473 + 48 - 9, 270);
     drawDigits (g, "050", 584, 279, 35, false);
-    g.setColour (juce::Colours::black.withAlpha ((juce::uint8)0xe6));
+    g.setColour (juce::Colours::black.withAlpha ((juce::uint8) 0xe6));
     g.drawImage (logoImage(), 120, 35, 90, 45, 0, 0, 89, 33);
     g.setColour (juce::Colour (0xff555555));
     g.setFont (11.0f);

@@ -1,0 +1,29 @@
+#pragma once
+
+// The plug-in's parameter keys and its ten factory programs in parameter index order, written out
+// independently of the plug-in's own table, for tests and benchmarks that set a program's values
+// through a host's parameters.
+
+namespace testdata
+{
+inline constexpr const char* parameterKeys[16] = {
+    "predelay",       "decay",       "low",       "high",       "fhighcut2",   "fhighcut3",  "fmix",
+    "bypass",         "use_classic", "leftlevel", "rightlevel", "centerlevel", "leftslevel", "rightslevel",
+    "surroundswitch", "oversampling"
+};
+
+// clang-format off
+inline constexpr float factoryPrograms[10][16] = {
+    { 0.0f, 0.5f, 0.5f,  1.0f,  0.75f, 0.75f, 1.0f,  0, 1, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0, 0.75f }, // Standard
+    { 0.2f, 0.6f, 0.6f,  1.0f,  1.0f,  1.0f,  0.5f,  0, 1, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 1, 0.5f },  // Female Vocal Hall
+    { 0.2f, 0.3f, 0.6f,  0.3f,  1.0f,  1.0f,  0.6f,  0, 1, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0, 0.5f },  // Female Vocal Room
+    { 0.2f, 0.2f, 0.0f,  1.0f,  0.5f,  0.5f,  0.6f,  0, 1, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 1, 0.5f },  // Drum Room
+    { 0.2f, 0.6f, 0.25f, 1.0f,  1.0f,  1.0f,  0.6f,  0, 0, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0, 0.5f },  // Acoustic Guitar
+    { 0.2f, 0.6f, 0.25f, 1.0f,  1.0f,  1.0f,  0.6f,  0, 1, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0, 0.5f },  // Chorused Guitar
+    { 0.5f, 0.8f, 1.0f,  0.75f, 0.6f,  0.6f,  0.5f,  0, 1, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 1, 0.0f },  // Large and Dreamy
+    { 0.0f, 0.0f, 0.75f, 0.25f, 0.0f,  0.0f,  0.75f, 0, 1, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 1, 0.5f },  // Small Room
+    { 0.0f, 0.8f, 0.0f,  1.0f,  0.48f, 0.48f, 0.34f, 0, 1, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0, 0.75f }, // Tavrick Hall
+    { 0.0f, 0.8f, 0.0f,  1.0f,  0.48f, 0.48f, 0.58f, 0, 0, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 1, 0.5f },  // Real Hall
+};
+// clang-format on
+} // namespace testdata
