@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -520,6 +521,25 @@ static void sweepWhileAudioRuns (const BuiltPlugin& built, bool withEditor)
         std::atomic<int> nonFiniteBlocks{ 0 }, blocks{ 0 };
         const int channels = rig.channels();
 
+        // LV2 puts a plug-in's state save and restore (also behind a preset, the LV2 form of a program
+        // change) in its instantiation threading class: a host must never run them during run(). An LV2
+        // host therefore serialises them with the audio; a VST3 host need not, and the VST3 runs keep
+        // them fully concurrent.
+        std::mutex instantiationClass;
+        const bool serialiseStateWithAudio = built.format == hostkit::Format::lv2;
+        const auto instantiationCall = [&] (auto&& call)
+        {
+            if (serialiseStateWithAudio)
+            {
+                const std::lock_guard<std::mutex> lock (instantiationClass);
+                call();
+            }
+            else
+            {
+                call();
+            }
+        };
+
         std::thread audio (
             [&]
             {
@@ -531,7 +551,12 @@ static void sweepWhileAudioRuns (const BuiltPlugin& built, bool withEditor)
                 {
                     buffer.setSize (channels, 1 + audioRandom.nextInt (1024), false, false, true);
                     fillNoise (buffer, audioRandom, 0.3f);
-                    rig.plugin->processBlock (buffer, midi);
+                    {
+                        std::unique_lock<std::mutex> lock (instantiationClass, std::defer_lock);
+                        if (serialiseStateWithAudio)
+                            lock.lock();
+                        rig.plugin->processBlock (buffer, midi);
+                    }
                     if (firstNonFinite (buffer) != -1)
                         ++nonFiniteBlocks;
                     ++blocks;
@@ -553,14 +578,16 @@ static void sweepWhileAudioRuns (const BuiltPlugin& built, bool withEditor)
             }
 
             if (step % 3 == 0)
-                rig.plugin->setCurrentProgram (random.nextInt (rig.plugin->getNumPrograms()));
+                instantiationCall (
+                    [&] { rig.plugin->setCurrentProgram (random.nextInt (rig.plugin->getNumPrograms())); });
 
             if (step % 5 == 0)
             {
                 juce::MemoryBlock state;
-                rig.plugin->getStateInformation (state);
+                instantiationCall ([&] { rig.plugin->getStateInformation (state); });
                 parameters[(size_t) random.nextInt (16)]->setValueNotifyingHost (random.nextFloat());
-                rig.plugin->setStateInformation (state.getData(), (int) state.getSize());
+                instantiationCall (
+                    [&] { rig.plugin->setStateInformation (state.getData(), (int) state.getSize()); });
             }
 
             if (withEditor && step % 20 == 0 && haveDisplay())
