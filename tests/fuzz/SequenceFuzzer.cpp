@@ -115,6 +115,25 @@ void processBlock (QuellorAudioProcessor& p, FuzzedDataProvider& data, bool para
 }
 } // namespace
 
+/** A program name of up to 40 characters drawn from the whole Unicode range. A host hands the plug-in
+    a juce::String, which always holds valid text, so the name is built from code points (JUCE's own
+    String::fromUTF8 must not be given invalid UTF-8: it can write past its buffer). */
+static juce::String randomName (FuzzedDataProvider& data)
+{
+    juce::String name;
+    const int length = data.ConsumeIntegralInRange (0, 40);
+
+    for (int i = 0; i < length; ++i)
+    {
+        auto codePoint = data.ConsumeIntegralInRange<juce::juce_wchar> (1, 0x10ffff);
+        if (codePoint >= 0xd800 && codePoint <= 0xdfff)
+            codePoint = 0xfffd; // surrogates are not characters
+        name += juce::String::charToString (codePoint);
+    }
+
+    return name;
+}
+
 extern "C" int LLVMFuzzerTestOneInput (const uint8_t* bytes, size_t size)
 {
     auto& p = processor();
@@ -192,9 +211,7 @@ extern "C" int LLVMFuzzerTestOneInput (const uint8_t* bytes, size_t size)
                     (void) p.getParameterName (index);
                 }
                 if (data.ConsumeBool())
-                    p.changeProgramName (
-                        p.getCurrentProgram(),
-                        juce::String::fromUTF8 (data.ConsumeRandomLengthString (40).c_str()));
+                    p.changeProgramName (p.getCurrentProgram(), randomName (data));
 
                 for (int program = 0; program < p.getNumPrograms(); ++program)
                     (void) p.getProgramName (program);
