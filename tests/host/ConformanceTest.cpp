@@ -3,6 +3,7 @@
 // layout the format accepts, parameters, programs and state changing while audio runs, the editor opened
 // and closed during playback, and bypass.
 
+#include "AudioTestSupport.h"
 #include "HostTestSupport.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -119,19 +120,6 @@ float peakOf (const juce::AudioBuffer<float>& buffer)
     for (int c = 0; c < buffer.getNumChannels(); ++c)
         peak = juce::jmax (peak, buffer.getMagnitude (c, 0, buffer.getNumSamples()));
     return peak;
-}
-
-bool bitIdentical (const juce::AudioBuffer<float>& a, const juce::AudioBuffer<float>& b)
-{
-    if (a.getNumChannels() != b.getNumChannels() || a.getNumSamples() != b.getNumSamples())
-        return false;
-
-    for (int c = 0; c < a.getNumChannels(); ++c)
-        if (std::memcmp (a.getReadPointer (c), b.getReadPointer (c),
-                         sizeof (float) * (size_t) a.getNumSamples()) != 0)
-            return false;
-
-    return true;
 }
 
 /** One hosted instance with its current layout and sample rate. */

@@ -5,6 +5,7 @@
 // input).
 
 #include "../reference/ReferenceReverb.h"
+#include "AudioTestSupport.h"
 #include "processor/QuellorAudioProcessor.h"
 
 #include <gtest/gtest.h>
@@ -142,21 +143,6 @@ float inputSample (Input kind, std::int64_t n, int channel, double sampleRate)
             return static_cast<double> (n) < 0.25 * sampleRate ? 0.5f * uniformNoise (n, channel) : 0.0f;
     }
     return 0.0f;
-}
-
-juce::AudioChannelSet channelSetFor (int channels)
-{
-    switch (channels)
-    {
-        case 1:
-            return juce::AudioChannelSet::mono();
-        case 2:
-            return juce::AudioChannelSet::stereo();
-        case 6:
-            return juce::AudioChannelSet::create5point1();
-        default:
-            return juce::AudioChannelSet::create7point1point2();
-    }
 }
 
 std::uint32_t bitsOf (float v)

@@ -2,6 +2,7 @@
 // modulators, the input network, the tank, the density cascade and the output network. These tests
 // check behaviours and invariants; bit-exact output is the reference model's job.
 
+#include "AudioTestSupport.h"
 #include "ProcessorInspector.h"
 #include "engine/InputNetwork.h"
 #include "engine/Modulators.h"
@@ -206,21 +207,6 @@ struct LayoutInfo
 
 const LayoutInfo layouts[] = { { "mono", 1 }, { "stereo", 2 }, { "5.1", 6 }, { "7.1.2", 10 } };
 
-juce::AudioChannelSet channelSetFor (int channels)
-{
-    switch (channels)
-    {
-        case 1:
-            return juce::AudioChannelSet::mono();
-        case 6:
-            return juce::AudioChannelSet::create5point1();
-        case 10:
-            return juce::AudioChannelSet::create7point1point2();
-        default:
-            return juce::AudioChannelSet::stereo();
-    }
-}
-
 /** A processor with the given channel count on both buses and the given voicing. */
 std::unique_ptr<Processor> makeProcessor (int channels = 2, Path path = Path::classic)
 {
@@ -257,17 +243,6 @@ template <typename T> juce::AudioBuffer<T> impulse (int channels, int samples, T
     for (int c = 0; c < juce::jmin (2, channels); ++c)
         buffer.setSample (c, 0, value);
     return buffer;
-}
-
-template <typename T> bool bitIdentical (const juce::AudioBuffer<T>& a, const juce::AudioBuffer<T>& b)
-{
-    if (a.getNumChannels() != b.getNumChannels() || a.getNumSamples() != b.getNumSamples())
-        return false;
-    for (int c = 0; c < a.getNumChannels(); ++c)
-        if (std::memcmp (a.getReadPointer (c), b.getReadPointer (c),
-                         sizeof (T) * (size_t) a.getNumSamples()) != 0)
-            return false;
-    return true;
 }
 
 template <typename T> double peakOf (const juce::AudioBuffer<T>& buffer, int channel)
