@@ -107,13 +107,7 @@ public:
     {
         buffer[static_cast<size_t> (writeIndex)] = input;
 
-        readIndex = writeIndex - delaySamples;
-        if (readIndex < 0)
-        {
-            readIndex = capacity - delaySamples + writeIndex;
-            if (readIndex < 0)
-                readIndex = 0;
-        }
+        readIndex = readIndexFor (writeIndex);
 
         const double output = buffer[static_cast<size_t> (readIndex)];
 
@@ -122,6 +116,54 @@ public:
             writeIndex -= capacity;
 
         return output;
+    }
+
+    /** The slot a tick writing slot `write` reads: write - delaySamples, wrapped once into the buffer
+        (a count beyond the capacity that still reaches before slot 0 reads slot 0). Inline; no allocation.
+    */
+    inline int readIndexFor (int write) const noexcept
+    {
+        int read = write - delaySamples;
+        if (read < 0)
+        {
+            read = capacity - delaySamples + write;
+            if (read < 0)
+                read = 0;
+        }
+        return read;
+    }
+
+    /** Starts a run of ticks done directly on the buffer: tick k of the run (k = 0, 1, ...) writes
+        write[k] and then reads read[k], exactly as tick() would. Returns how many ticks the run may
+        take (at least 1): as many as neither position wraps (one while a delay beyond the capacity
+        holds the read on slot 0). The delay must not change during the run; finish it with endRun.
+        Audio thread; no allocation. */
+    inline int beginRun (double*& write, const double*& read) noexcept
+    {
+        const int firstRead = readIndexFor (writeIndex);
+        write = buffer.data() + writeIndex;
+        read = buffer.data() + firstRead;
+
+        const bool readHeldAtStart =
+            writeIndex - delaySamples < 0 && capacity - delaySamples + writeIndex < 0;
+        if (readHeldAtStart)
+            return 1;
+
+        return capacity - std::max (writeIndex, firstRead);
+    }
+
+    /** Ends a run begun by beginRun after `count` ticks (0 up to the run's length), leaving writeIndex
+        and readIndex where tick() would have left them; `read` is the pointer beginRun gave. Audio
+        thread; no allocation. */
+    inline void endRun (int count, const double* read) noexcept
+    {
+        if (count <= 0)
+            return;
+
+        readIndex = static_cast<int> (read - buffer.data()) + count - 1;
+        writeIndex += count;
+        if (writeIndex >= capacity)
+            writeIndex -= capacity;
     }
 
     /** The line's own sample rate in Hz. */

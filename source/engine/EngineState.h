@@ -37,6 +37,14 @@ struct EngineSignals
     }
 };
 
+/** Where the engine writes and reads one delay line during a run of samples in which neither of the
+    line's positions wraps: sample k of the run writes write[k], then reads read[k]. Audio thread. */
+struct LineCursor
+{
+    double* write = nullptr;
+    const double* read = nullptr;
+};
+
 /** The five wet outputs of one sample, in the order left, right, centre, left surround, right surround. */
 struct WetSignals
 {

@@ -3,6 +3,7 @@
 // The input network: compander, mono sum, band limiting, pre-delay with its two long taps and the
 // three-section input diffuser. Included only by the block renderer.
 
+#include "engine/LineCursors.h"
 #include "processor/QuellorAudioProcessor.h"
 
 template <bool classic>
@@ -28,11 +29,11 @@ inline tolvmark::InputNetworkOutputs QuellorAudioProcessor::runInputNetwork (dou
     // Band limit, pre-delay and the long taps.
     const double bandLimitedInput = bandLimitFilters[1].processSample (
         bandLimitFilters[0].processSample (static_cast<double> (monoInput)));
-    const double p = delayLine (24).tick (bandLimitedInput);
+    const double p = tickLine (24, bandLimitedInput);
 
     tolvmark::InputNetworkOutputs out;
-    out.longTap2 = delayLine (32).tick (p);
-    out.longTap1 = delayLine (31).tick (p);
+    out.longTap2 = tickLine (32, p);
+    out.longTap1 = tickLine (31, p);
 
     // Diffuser crossfade weight, held within [-1, 1].
     double w = diffuserLfo.phase;
@@ -50,8 +51,8 @@ inline tolvmark::InputNetworkOutputs QuellorAudioProcessor::runInputNetwork (dou
     const double v = p + s[0];
     const double t1 = p - s[0];
     {
-        const double a = delayLine (0).tick (v);
-        const double b = delayLine (3).tick (v);
+        const double a = tickLine (0, v);
+        const double b = tickLine (3, v);
         s[0] = (b * weightB + weightA * a) * diffuserGains[0];
     }
 
@@ -59,8 +60,8 @@ inline tolvmark::InputNetworkOutputs QuellorAudioProcessor::runInputNetwork (dou
     const double u2 = t1 + s[1];
     const double t2 = t1 * 0.496 - s[1];
     {
-        const double a = delayLine (1).tick (u2);
-        const double b = delayLine (4).tick (u2);
+        const double a = tickLine (1, u2);
+        const double b = tickLine (4, u2);
         s[1] = (b * weightB + weightA * a) * diffuserGains[1];
     }
 
@@ -68,8 +69,8 @@ inline tolvmark::InputNetworkOutputs QuellorAudioProcessor::runInputNetwork (dou
     const double u3 = t2 + s[2];
     double t3 = t2 * 0.496 - s[2];
     {
-        const double a = delayLine (2).tick (u3);
-        const double b = delayLine (5).tick (u3);
+        const double a = tickLine (2, u3);
+        const double b = tickLine (5, u3);
         s[2] = (b * weightB + weightA * a) * diffuserGains[2];
     }
 

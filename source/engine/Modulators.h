@@ -4,6 +4,7 @@
 // modulators (identical in both voicings), the tank gain wobble and the input diffuser crossfade.
 // Included only by the block renderer.
 
+#include "engine/LineCursors.h"
 #include "processor/QuellorAudioProcessor.h"
 
 inline void QuellorAudioProcessor::setUpModulators() noexcept
@@ -35,7 +36,7 @@ inline void QuellorAudioProcessor::stepCascadeLfo (int column) noexcept
     const auto setLines = [this] (const int (&lines)[4], double time) noexcept
     {
         for (int line : lines)
-            delayLine (line).setDelayTime (time);
+            retuneLine (line, time);
     };
 
     if (lfo.direction == 1)
@@ -139,14 +140,14 @@ template <bool classic> inline void QuellorAudioProcessor::stepDiffuserLfo() noe
             {
                 lfo.phase = 1.0;
                 lfo.accumulator = lfo.accumulator + stepSize;
-                delayLine (0).setDelayTime ((lfo.accumulator * 0.0027 + 0.062083333) / factor);
-                delayLine (1).setDelayTime ((lfo.accumulator * (-0.00075) + 0.017083333) / factor);
+                retuneLine (0, (lfo.accumulator * 0.0027 + 0.062083333) / factor);
+                retuneLine (1, (lfo.accumulator * (-0.00075) + 0.017083333) / factor);
             }
 
             if (lfo.phase == 1.0)
             {
-                delayLine (3).setDelayTime ((lfo.accumulator * 0.0027 + 0.062083333) / factor + stepSize);
-                delayLine (4).setDelayTime (stepSize + (lfo.accumulator * (-0.00075) + 0.017083333) / factor);
+                retuneLine (3, (lfo.accumulator * 0.0027 + 0.062083333) / factor + stepSize);
+                retuneLine (4, stepSize + (lfo.accumulator * (-0.00075) + 0.017083333) / factor);
                 if (lfo.accumulator > 1.0)
                     lfo.direction = -1;
             }
@@ -160,14 +161,14 @@ template <bool classic> inline void QuellorAudioProcessor::stepDiffuserLfo() noe
             {
                 lfo.phase = -1.0;
                 lfo.accumulator = lfo.accumulator - stepSize;
-                delayLine (0).setDelayTime ((lfo.accumulator * 0.003 + 0.062083333) / factor);
-                delayLine (1).setDelayTime ((lfo.accumulator * (-0.0075) + 0.017083333) / factor);
+                retuneLine (0, (lfo.accumulator * 0.003 + 0.062083333) / factor);
+                retuneLine (1, (lfo.accumulator * (-0.0075) + 0.017083333) / factor);
             }
 
             if (lfo.phase == -1.0)
             {
-                delayLine (3).setDelayTime ((lfo.accumulator * 0.003 + 0.062083333) / factor + stepSize);
-                delayLine (4).setDelayTime (stepSize + (lfo.accumulator * (-0.0075) + 0.017083333) / factor);
+                retuneLine (3, (lfo.accumulator * 0.003 + 0.062083333) / factor + stepSize);
+                retuneLine (4, stepSize + (lfo.accumulator * (-0.0075) + 0.017083333) / factor);
                 if (lfo.accumulator < -1.0)
                     lfo.direction = 1;
             }

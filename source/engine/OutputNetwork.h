@@ -4,6 +4,7 @@
 // channels through the output compander, the output matrix, the five output delays, the high-cut
 // filters and the levels. Included only by the block renderer.
 
+#include "engine/LineCursors.h"
 #include "processor/QuellorAudioProcessor.h"
 
 inline void QuellorAudioProcessor::runDensityCascade (const double (&columnInputs)[3],
@@ -21,8 +22,8 @@ inline void QuellorAudioProcessor::runDensityCascade (const double (&columnInput
         for (int stage = 0; stage < stages; ++stage)
         {
             const int lineA = linesA[column][stage];
-            const double a = delayLine (lineA).tick (x);
-            const double b = delayLine (lineA + 1).tick (x);
+            const double a = tickLine (lineA, x);
+            const double b = tickLine (lineA + 1, x);
             x = b * (1.0 - w) * 0.5 + a * (1.0 + w) * 0.5;
         }
 
@@ -55,11 +56,11 @@ QuellorAudioProcessor::runOutputNetwork (const double (&cascadeOutputs)[3], doub
     const double leftSurround = (b + d) * matrixGain;
     const double rightSurround = (b - d) * matrixGain;
 
-    const double delayedLeft = delayLine (34).tick (left);
-    const double delayedRight = delayLine (35).tick (right);
-    const double delayedCentre = delayLine (36).tick (centre);
-    const double delayedLeftSurround = delayLine (37).tick (leftSurround);
-    const double delayedRightSurround = delayLine (38).tick (rightSurround);
+    const double delayedLeft = tickLine (34, left);
+    const double delayedRight = tickLine (35, right);
+    const double delayedCentre = tickLine (36, centre);
+    const double delayedLeftSurround = tickLine (37, leftSurround);
+    const double delayedRightSurround = tickLine (38, rightSurround);
 
     // High cut and level.
     tolvmark::WetSignals wet;

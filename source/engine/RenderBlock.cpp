@@ -2,6 +2,7 @@
 // order the signal flows, the dry/wet mix into the host's channels and the input meter.
 
 #include "engine/InputNetwork.h"
+#include "engine/LineCursors.h"
 #include "engine/Modulators.h"
 #include "engine/OutputNetwork.h"
 #include "engine/Tank.h"
@@ -50,14 +51,34 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
 {
     float blockPeak = 0.0f;
 
+    // Delay lines are written and read in runs of samples (see LineCursors.h).
+    listTickedLines();
+    int runStart = 0;
+    int runEnd = beginLineRuns (numSamples);
+    const auto startRunAt = [&] (int sample) noexcept
+    {
+        endLineRuns (sample - runStart);
+        runStart = sample;
+        runEnd = sample + beginLineRuns (numSamples - sample);
+    };
+
     for (int i = 0; i < numSamples; ++i)
     {
-        // 1-3. Modulators.
+        if (i == runEnd)
+            startRunAt (i);
+        runPosition = i - runStart;
+
+        // 1-3. Modulators; a retuned line starts a new run before anything is ticked.
         stepCascadeLfo (0);
         stepCascadeLfo (1);
         stepCascadeLfo (2);
         stepGainLfo<classic>();
         stepDiffuserLfo<classic>();
+        if (linesRetuned)
+        {
+            linesRetuned = false;
+            startRunAt (i);
+        }
 
         // 4. Input taking: the first two channels feed the reverb, every channel feeds the meter. A
         // non-finite sample would poison the feedback network for good, so the engine hears silence
@@ -133,6 +154,8 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
         if constexpr (classic)
             updateMeter (blockPeak);
     }
+
+    endLineRuns (numSamples - runStart);
 
     if constexpr (!classic)
         updateMeter (blockPeak);

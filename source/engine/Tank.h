@@ -3,6 +3,7 @@
 // The tank: three recirculating columns (mixer, shelves, negation, four delay lines), then the four
 // tap mixers. Included only by the block renderer.
 
+#include "engine/LineCursors.h"
 #include "processor/QuellorAudioProcessor.h"
 
 template <bool classic> inline void QuellorAudioProcessor::runTank (double diffuserOutput) noexcept
@@ -47,7 +48,7 @@ template <bool classic> inline void QuellorAudioProcessor::runTank (double diffu
         double x = static_cast<double> (negated[column]);
         for (int position = 0; position < 4; ++position)
         {
-            x = delayLine (57 + column * 4 + position).tick (x);
+            x = tickLine (57 + column * 4 + position, x);
             taps[column * 4 + position] = x;
         }
     }

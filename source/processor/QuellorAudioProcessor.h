@@ -223,6 +223,14 @@ private:
     tolvmark::CrossfadeLfo diffuserLfo;
     tolvmark::EngineSignals signals;
 
+    // The delay lines the current block ticks, and where each is written and read during the current
+    // run of samples (see source/engine/LineCursors.h). Audio thread only.
+    tolvmark::LineCursor lineCursors[69];
+    int tickedLines[69]{};
+    int numTickedLines = 0;
+    int runPosition = 0;       // sample of the current run
+    bool linesRetuned = false; // a modulator changed a ticked line's delay during this sample
+
     //==============================================================================
     // Hooks of setParameter that retune the network for the value just stored.
     void initialiseNetwork();
@@ -252,6 +260,11 @@ private:
                                            const tolvmark::InputNetworkOutputs& input,
                                            const double (&levelGains)[5]) noexcept;
     void updateMeter (float blockPeak) noexcept;
+    void listTickedLines() noexcept;
+    int beginLineRuns (int maxLength) noexcept;
+    void endLineRuns (int length) noexcept;
+    double tickLine (int n, double input) noexcept;
+    void retuneLine (int n, double time) noexcept;
 
     void addFactoryPrograms();
 

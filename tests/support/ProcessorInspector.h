@@ -5,6 +5,7 @@
 // interface hosts see.
 
 #include "processor/QuellorAudioProcessor.h"
+#include <initializer_list>
 
 struct ProcessorInspector
 {
@@ -56,14 +57,28 @@ struct ProcessorInspector
     {
         p.template stepDiffuserLfo<classic>();
     }
+    // A stage called on its own ticks its delay lines as one sample, as in the block loop.
     template <bool classic, typename Processor = P>
     static tolvmark::InputNetworkOutputs runInputNetwork (Processor& p, double left, double right)
     {
-        return p.template runInputNetwork<classic> (left, right);
+        beginOneSample (p, { 24, 32, 31, 0, 3, 1, 4, 2, 5 });
+        const auto out = p.template runInputNetwork<classic> (left, right);
+        p.endLineRuns (1);
+        return out;
     }
     template <bool classic, typename Processor = P> static void runTank (Processor& p, double diffuserOutput)
     {
+        beginOneSample (p, { 57, 58, 59, 60, 61, 62, 63, 64, 65, 66, 67, 68 });
         p.template runTank<classic> (diffuserOutput);
+        p.endLineRuns (1);
+    }
+    template <typename Processor = P>
+    static void beginOneSample (Processor& p, std::initializer_list<int> lines)
+    {
+        p.numTickedLines = 0;
+        for (int n : lines)
+            p.tickedLines[p.numTickedLines++] = n;
+        p.beginLineRuns (1);
     }
 
     /** The coefficients (b0, b1, b2, a1, a2, normalised) a JUCE IIR filter currently holds. */

@@ -6,6 +6,7 @@
 
 #include "../reference/ReferenceReverb.h"
 #include "AudioTestSupport.h"
+#include "ProcessorInspector.h"
 #include "processor/QuellorAudioProcessor.h"
 
 #include <gtest/gtest.h>
@@ -65,6 +66,8 @@ struct Scenario
     std::vector<TimedChanges> changes{};
     std::vector<int> nonFiniteBlocks{}; // blocks whose input carries NaN and +-inf samples
     bool prepare = true;                // false: run at the construction rate without preparation
+    Settings beforePreparation{};       // applied before prepareToPlay (and before `settings`)
+    int lineBeyondCapacity = -1;        // a delay line whose count must exceed its capacity
 };
 
 //==============================================================================
@@ -278,6 +281,21 @@ std::vector<Scenario> scenarios()
           Input::burst },
 
         { "Unprepared_classic_stereo_256_noise", 44100, 2, {}, 2.0, 256, Input::noise, {}, {}, false },
+
+        // A preparation at 12 MHz: the long-tap lines count more samples than they hold, so their reads
+        // stay on slot 0 for a while, then move on.
+        { "BeyondCapacity_12M_stereo_random_noise",
+          12000000,
+          2,
+          {},
+          0.03,
+          0,
+          Input::noise,
+          {},
+          {},
+          true,
+          program (0),
+          31 },
     };
     return list;
 }
@@ -315,12 +333,19 @@ TEST_P (EngineBitIdentity, OutputAndMeterMatchTheReferenceToTheBit)
         }
     };
 
+    apply (sc.beforePreparation);
     if (sc.prepare)
     {
         plugin->prepareToPlay (sc.sampleRate, sc.blockSize > 0 ? sc.blockSize : 4096);
         reference->prepareToPlay (sc.sampleRate);
     }
     apply (sc.settings);
+
+    if (sc.lineBeyondCapacity >= 0)
+    {
+        ASSERT_GE (ProcessorInspector::delayLine (*plugin, sc.lineBeyondCapacity).delaySamples,
+                   SimpleDelay::kCapacity);
+    }
 
     std::mt19937 blockSizes (static_cast<std::uint32_t> (std::hash<std::string>{}(sc.name)));
     const auto totalSamples = static_cast<std::int64_t> (sc.seconds * sc.sampleRate);

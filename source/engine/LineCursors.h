@@ -1,0 +1,74 @@
+#pragma once
+
+// Delay-line access for the per-sample loop. A block is cut into runs of samples in which no ticked
+// line's write or read position wraps and no delay changes; within a run each tick is a store and a
+// load at the run position, with the same slots and the same order as SimpleDelay::tick. A run ends
+// early when a modulator retunes a line. Included only by the block renderer.
+
+#include "processor/QuellorAudioProcessor.h"
+
+#include <algorithm>
+
+/** Lists the lines this block ticks once per sample: the input network's, the output delays, the tank
+    and the cascade stages in use. */
+inline void QuellorAudioProcessor::listTickedLines() noexcept
+{
+    static constexpr int alwaysTicked[] = { 0,  1,  2,  3,  4,  5,  24, 31, 32, 34, 35, 36, 37,
+                                            38, 57, 58, 59, 60, 61, 62, 63, 64, 65, 66, 67, 68 };
+    static constexpr int cascadeLinesA[3][4] = { { 25, 39, 45, 51 }, { 27, 41, 47, 53 }, { 29, 43, 49, 55 } };
+
+    numTickedLines = 0;
+    for (int n : alwaysTicked)
+        tickedLines[numTickedLines++] = n;
+
+    for (int column = 0; column < 3; ++column)
+        for (int stage = 0; stage < cascadeStageCount && stage < 4; ++stage)
+        {
+            tickedLines[numTickedLines++] = cascadeLinesA[column][stage];
+            tickedLines[numTickedLines++] = cascadeLinesA[column][stage] + 1;
+        }
+}
+
+/** Starts a run on every ticked line and returns its length: at most maxLength, at least 1. */
+inline int QuellorAudioProcessor::beginLineRuns (int maxLength) noexcept
+{
+    int length = maxLength;
+    for (int j = 0; j < numTickedLines; ++j)
+    {
+        const int n = tickedLines[j];
+        auto& cursor = lineCursors[n];
+        length = std::min (length, delayLine (n).beginRun (cursor.write, cursor.read));
+    }
+
+    runPosition = 0;
+    return length;
+}
+
+/** Ends the current run after `length` samples, leaving every ticked line's positions as its own ticks
+    would have. */
+inline void QuellorAudioProcessor::endLineRuns (int length) noexcept
+{
+    for (int j = 0; j < numTickedLines; ++j)
+    {
+        const int n = tickedLines[j];
+        delayLine (n).endRun (length, lineCursors[n].read);
+    }
+}
+
+/** SimpleDelay::tick on line n at the current run position. */
+inline double QuellorAudioProcessor::tickLine (int n, double input) noexcept
+{
+    auto& cursor = lineCursors[n];
+    cursor.write[runPosition] = input;
+    return cursor.read[runPosition];
+}
+
+/** Sets line n's delay time; a change of its sample count ends the current run at this sample. */
+inline void QuellorAudioProcessor::retuneLine (int n, double time) noexcept
+{
+    auto& line = delayLine (n);
+    const int before = line.delaySamples;
+    line.setDelayTime (time);
+    if (line.delaySamples != before)
+        linesRetuned = true;
+}
