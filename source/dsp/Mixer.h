@@ -37,8 +37,26 @@ public:
     inline double process (double input0, double input1, double input2) noexcept
     {
         updateGains();
+        return mix (input0, input1, input2);
+    }
+
+    /** The weighted sum (g1 x in1 + g0 x in0) + g2 x in2 with the gains as they stand, for an owner
+        that recomputes them (updateGains, updateGain1) whenever the raw gains, flags or mode change.
+        Audio thread; inline, no allocation. */
+    inline double mix (double input0, double input1, double input2) const noexcept
+    {
         return (static_cast<double> (g1) * input1 + static_cast<double> (g0) * input0) +
                static_cast<double> (g2) * input2;
+    }
+
+    /** Recomputes g1 alone, as updateGains would, for an owner that changed only raw1. Inline, no
+        allocation. */
+    inline void updateGain1() noexcept
+    {
+        if (mode > 0.5f)
+            g1 = flag1 > 0.5f ? raw1 : 2.0f * raw1 - 1.0f;
+        else
+            g1 = flag1 > 0.5f ? decibelGains[1].gainOf (raw1) : raw1;
     }
 
     /** Recomputes g0..g2 from the raw gains, flags and mode (single precision). Inline, no allocation. */

@@ -198,6 +198,11 @@ template <typename SampleType> void QuellorAudioProcessor::renderBlock (juce::Au
 
     setUpModulators();
 
+    // Mixer gains change only with parameters, that is between blocks (the tank's wobbling gains are
+    // recomputed every sample).
+    for (auto& mixer : mixers)
+        mixer.updateGains();
+
     const bool classic = useClassic.load (std::memory_order_relaxed) != 0;
     const int numSamples = buffer.getNumSamples();
 

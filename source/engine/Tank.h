@@ -26,9 +26,12 @@ template <bool classic> inline void QuellorAudioProcessor::runTank (double diffu
     wire[6][1][0] = taps[11];
     mixers[8].raw1 = static_cast<float> (gainWobble8 + base3);
 
-    wire[0][0][0] = mixers[1].process (wire[0][0][0], wire[0][1][0], wire[0][2][0]);
-    wire[5][0][0] = mixers[7].process (wire[5][0][0], wire[5][1][0], wire[5][2][0]);
-    wire[6][0][0] = mixers[8].process (wire[6][0][0], wire[6][1][0], wire[6][2][0]);
+    // Only the wobbling gains change within a block; the others were set at the block head.
+    mixers[7].updateGain1();
+    mixers[8].updateGain1();
+    wire[0][0][0] = mixers[1].mix (wire[0][0][0], wire[0][1][0], wire[0][2][0]);
+    wire[5][0][0] = mixers[7].mix (wire[5][0][0], wire[5][1][0], wire[5][2][0]);
+    wire[6][0][0] = mixers[8].mix (wire[6][0][0], wire[6][1][0], wire[6][2][0]);
 
     // Shelves in single precision, then the negation.
     const int columnBuffers[3] = { 0, 5, 6 };
@@ -64,7 +67,7 @@ inline void QuellorAudioProcessor::runTapMixers (double& tapSumX, double (&colum
         wire[buffer][0][0] = in0;
         wire[buffer][1][0] = in1;
         wire[buffer][2][0] = in2;
-        wire[buffer][0][0] = mixers[mixer].process (in0, in1, in2);
+        wire[buffer][0][0] = mixers[mixer].mix (in0, in1, in2);
         return wire[buffer][0][0];
     };
 
