@@ -31,7 +31,7 @@ inline void QuellorAudioProcessor::runDensityCascade (const double (&columnInput
     }
 }
 
-inline tolvmark::WetSignals
+forcedinline tolvmark::WetSignals
 QuellorAudioProcessor::runOutputNetwork (const double (&cascadeOutputs)[3], double tapSumX,
                                          const tolvmark::InputNetworkOutputs& input,
                                          const double (&levelGains)[5]) noexcept
