@@ -25,4 +25,21 @@ public:
         v2 = c[2] * in - c[4] * out;
         return out;
     }
+
+    /** The five normalised coefficients (b0, b1, b2, a1, a2) as the step uses them. Audio thread. */
+    const float* rawCoefficients() const noexcept { return coefficients.coefficients; }
+
+    /** Reads the two state values of the step. Audio thread. */
+    void getState (float& state1, float& state2) const noexcept
+    {
+        state1 = v1;
+        state2 = v2;
+    }
+
+    /** Replaces the two state values of the step. Audio thread. */
+    void setState (float state1, float state2) noexcept
+    {
+        v1 = state1;
+        v2 = state2;
+    }
 };

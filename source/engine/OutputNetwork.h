@@ -62,12 +62,32 @@ QuellorAudioProcessor::runOutputNetwork (const double (&cascadeOutputs)[3], doub
     const double delayedLeftSurround = tickLine (37, leftSurround);
     const double delayedRightSurround = tickLine (38, rightSurround);
 
-    // High cut and level.
+    // High cut (the five channels side by side) and level.
+    double cut[5] = { delayedLeft, delayedRight, delayedCentre, delayedLeftSurround, delayedRightSurround };
+    highCutBank.process (cut);
+
     tolvmark::WetSignals wet;
-    wet.left = highCutFilters[0].processSample (delayedLeft) * levelGains[0] * 1.12;
-    wet.right = highCutFilters[1].processSample (delayedRight) * levelGains[1] * 1.12;
-    wet.centre = highCutFilters[2].processSample (delayedCentre) * levelGains[2] * 1.12;
-    wet.leftSurround = highCutFilters[3].processSample (delayedLeftSurround) * levelGains[3] * 1.12;
-    wet.rightSurround = highCutFilters[4].processSample (delayedRightSurround) * levelGains[4] * 1.12;
+    wet.left = cut[0] * levelGains[0] * 1.12;
+    wet.right = cut[1] * levelGains[1] * 1.12;
+    wet.centre = cut[2] * levelGains[2] * 1.12;
+    wet.leftSurround = cut[3] * levelGains[3] * 1.12;
+    wet.rightSurround = cut[4] * levelGains[4] * 1.12;
     return wet;
+}
+
+/** Takes the high-cut filters' and the shelves' coefficients and histories into the banks the block
+    steps (they change only between blocks). */
+inline void QuellorAudioProcessor::loadFilterBanks() noexcept
+{
+    highCutBank.load (highCutFilters);
+    highShelfBank.load (highShelfFilters);
+    lowShelfBank.load (lowShelfFilters);
+}
+
+/** Hands the banks' histories back to the filters at the end of a block. */
+inline void QuellorAudioProcessor::storeFilterBanks() noexcept
+{
+    highCutBank.store (highCutFilters);
+    highShelfBank.store (highShelfFilters);
+    lowShelfBank.store (lowShelfFilters);
 }

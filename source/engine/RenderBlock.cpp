@@ -51,6 +51,9 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
 {
     float blockPeak = 0.0f;
 
+    // Filters of one kind step side by side within the block (see FilterBanks.h).
+    loadFilterBanks();
+
     // Delay lines are written and read in runs of samples (see LineCursors.h).
     listTickedLines();
     int runStart = 0;
@@ -156,6 +159,7 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
     }
 
     endLineRuns (numSamples - runStart);
+    storeFilterBanks();
 
     if constexpr (!classic)
         updateMeter (blockPeak);

@@ -33,17 +33,16 @@ template <bool classic> inline void QuellorAudioProcessor::runTank (double diffu
     wire[5][0][0] = mixers[7].mix (wire[5][0][0], wire[5][1][0], wire[5][2][0]);
     wire[6][0][0] = mixers[8].mix (wire[6][0][0], wire[6][1][0], wire[6][2][0]);
 
-    // Shelves in single precision, then the negation.
-    const int columnBuffers[3] = { 0, 5, 6 };
+    // Shelves in single precision (the three columns side by side), then the negation.
+    tolvmark::FloatQuad shelved = { static_cast<float> (wire[0][0][0]), static_cast<float> (wire[5][0][0]),
+                                    static_cast<float> (wire[6][0][0]), 0.0f };
+    shelved = highShelfBank.process (shelved);
+    if constexpr (classic)
+        shelved = lowShelfBank.process (shelved);
+
     float negated[3];
     for (int column = 0; column < 3; ++column)
-    {
-        float y = highShelfFilters[column].processSingleSampleRaw (
-            static_cast<float> (wire[columnBuffers[column]][0][0]));
-        if constexpr (classic)
-            y = lowShelfFilters[column].processSingleSampleRaw (y);
-        negated[column] = -y;
-    }
+        negated[column] = -shelved[column];
 
     // Four lines per column: lines 57-60 give T1-T4, 61-64 T5-T8, 65-68 T9-T12.
     for (int column = 0; column < 3; ++column)

@@ -10,6 +10,7 @@
 #include "dsp/SimpleDelay.h"
 #include "dsp/WireBuffer.h"
 #include "engine/EngineState.h"
+#include "engine/FilterBanks.h"
 #include "processor/Parameters.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
@@ -231,6 +232,12 @@ private:
     int runPosition = 0;       // sample of the current run
     bool linesRetuned = false; // a modulator changed a ticked line's delay during this sample
 
+    // The high-cut filters and the tank's shelves, stepped side by side within a block (see
+    // source/engine/FilterBanks.h). Audio thread only.
+    tolvmark::HighCutBank highCutBank;
+    tolvmark::ShelfBank highShelfBank;
+    tolvmark::ShelfBank lowShelfBank;
+
     //==============================================================================
     // Hooks of setParameter that retune the network for the value just stored.
     void initialiseNetwork();
@@ -265,6 +272,8 @@ private:
     void endLineRuns (int length) noexcept;
     double tickLine (int n, double input) noexcept;
     void retuneLine (int n, double time) noexcept;
+    void loadFilterBanks() noexcept;
+    void storeFilterBanks() noexcept;
 
     void addFactoryPrograms();
 

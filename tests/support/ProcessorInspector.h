@@ -69,7 +69,9 @@ struct ProcessorInspector
     template <bool classic, typename Processor = P> static void runTank (Processor& p, double diffuserOutput)
     {
         beginOneSample (p, { 57, 58, 59, 60, 61, 62, 63, 64, 65, 66, 67, 68 });
+        p.loadFilterBanks();
         p.template runTank<classic> (diffuserOutput);
+        p.storeFilterBanks();
         p.endLineRuns (1);
     }
     template <typename Processor = P>
