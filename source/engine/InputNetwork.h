@@ -1,21 +1,23 @@
 #pragma once
 
-// The input network: compander, mono sum, band limiting, pre-delay with its two long taps and the
-// three-section input diffuser. Included only by the block renderer.
+// The input network: compander, mono sum and band limiting (which depend on the input alone, so the
+// block renderer runs them a few hundred samples ahead), then the pre-delay with its two long taps
+// and the three-section input diffuser. Included only by the block renderer.
 
 #include "engine/LineCursors.h"
 #include "processor/QuellorAudioProcessor.h"
 
 template <bool classic>
-inline tolvmark::InputNetworkOutputs QuellorAudioProcessor::runInputNetwork (double inputLeft,
-                                                                             double inputRight) noexcept
+inline double QuellorAudioProcessor::runInputFilters (Compander& compander, Lowpass4& bandLimit0,
+                                                      Lowpass4& bandLimit1, double inputLeft,
+                                                      double inputRight) noexcept
 {
     auto& wire = signals.wire;
 
     // Compander on the input pair (work buffer 7).
     wire[7][0][0] = inputLeft;
     wire[7][1][0] = inputRight;
-    inputCompander.processSample (wire[7][0][0], wire[7][1][0]);
+    compander.processSample (wire[7][0][0], wire[7][1][0]);
     const double left = wire[7][0][0];
     const double right = wire[7][1][0];
 
@@ -26,9 +28,14 @@ inline tolvmark::InputNetworkOutputs QuellorAudioProcessor::runInputNetwork (dou
     else
         monoInput = static_cast<float> ((left + right) * 0.5);
 
-    // Band limit, pre-delay and the long taps.
-    const double bandLimitedInput = bandLimitFilters[1].processSample (
-        bandLimitFilters[0].processSample (static_cast<double> (monoInput)));
+    // Band limit.
+    return bandLimit1.processSample (bandLimit0.processSample (static_cast<double> (monoInput)));
+}
+
+template <bool classic>
+inline tolvmark::InputNetworkOutputs QuellorAudioProcessor::runInputNetwork (double bandLimitedInput) noexcept
+{
+    // Pre-delay and the long taps.
     const double p = tickLine (24, bandLimitedInput);
 
     tolvmark::InputNetworkOutputs out;

@@ -7,6 +7,7 @@
 #include "engine/OutputNetwork.h"
 #include "engine/Tank.h"
 
+#include <algorithm>
 #include <cmath>
 
 using namespace tolvmark;
@@ -65,97 +66,122 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
         runEnd = sample + beginLineRuns (numSamples - sample);
     };
 
-    for (int i = 0; i < numSamples; ++i)
+    for (int chunkStart = 0; chunkStart < numSamples; chunkStart += kInputChunk)
     {
-        if (i == runEnd)
-            startRunAt (i);
-        runPosition = i - runStart;
+        const int chunkEnd = std::min (numSamples, chunkStart + kInputChunk);
 
-        // 1-3. Modulators; a retuned line starts a new run before anything is ticked.
-        stepCascadeLfo (0);
-        stepCascadeLfo (1);
-        stepCascadeLfo (2);
-        stepGainLfo<classic>();
-        stepDiffuserLfo<classic>();
-        if (linesRetuned)
+        // 4 and 13 run ahead for a chunk of samples, as they depend on the host's input alone: the
+        // input taking, the input meter and the input network's filters (compander, mono sum, band
+        // limit). Working copies of the compander and band-limit filters let the compiler keep their
+        // state in registers for the chunk.
+        Compander compander = inputCompander;
+        Lowpass4 bandLimit0 = bandLimitFilters[0];
+        Lowpass4 bandLimit1 = bandLimitFilters[1];
+
+        for (int i = chunkStart; i < chunkEnd; ++i)
         {
-            linesRetuned = false;
-            startRunAt (i);
-        }
+            // 4. Input taking: the first two channels feed the reverb, every channel feeds the meter.
+            // A non-finite sample would poison the feedback network for good, so the engine hears
+            // silence instead (the dry path keeps what the host gave).
+            const SampleType hostLeft = host[0][i];
+            const SampleType hostRight = numChannels > 1 ? host[1][i] : hostLeft;
+            const double inputLeft =
+                std::isfinite (hostLeft) ? static_cast<double> (hostLeft * SampleType (0.5)) : 0.0;
+            const double inputRight =
+                std::isfinite (hostRight) ? static_cast<double> (hostRight * SampleType (0.5)) : 0.0;
 
-        // 4. Input taking: the first two channels feed the reverb, every channel feeds the meter. A
-        // non-finite sample would poison the feedback network for good, so the engine hears silence
-        // instead (the dry path keeps what the host gave).
-        const SampleType hostLeft = host[0][i];
-        const SampleType hostRight = numChannels > 1 ? host[1][i] : hostLeft;
-        const double inputLeft =
-            std::isfinite (hostLeft) ? static_cast<double> (hostLeft * SampleType (0.5)) : 0.0;
-        const double inputRight =
-            std::isfinite (hostRight) ? static_cast<double> (hostRight * SampleType (0.5)) : 0.0;
-
-        for (int c = 0; c < numChannels; ++c)
-        {
-            const SampleType x = host[c][i];
-            if (x > static_cast<SampleType> (blockPeak) && std::isfinite (x))
-                blockPeak = static_cast<float> (x);
-        }
-
-        // 5. Input network.
-        const auto input = runInputNetwork<classic> (inputLeft, inputRight);
-
-        // 6-7. Tank and tap mixers.
-        runTank<classic> (input.diffuserOutput);
-        double tapSumX;
-        double columnInputs[3];
-        runTapMixers (tapSumX, columnInputs);
-
-        // 8. Density cascade.
-        double cascadeOutputs[3];
-        runDensityCascade (columnInputs, cascadeOutputs);
-
-        // 9-11. Output channels, compander, matrix, output delays, high cut and levels.
-        const auto wet = runOutputNetwork (cascadeOutputs, tapSumX, input, levelGains);
-
-        // 12. Mix into the host channels.
-        const float mix = fmix.load (std::memory_order_relaxed);
-        const bool reversed = surroundSwitch.load (std::memory_order_relaxed) != 0;
-        const SampleType dryGain = static_cast<SampleType> (1.0f - mix);
-        const double wetGain = static_cast<double> (mix);
-
-        const double frontLeft = reversed ? wet.leftSurround : wet.left;
-        const double frontRight = reversed ? wet.rightSurround : wet.right;
-        const double rearLeft = reversed ? wet.left : wet.leftSurround;
-        const double rearRight = reversed ? wet.right : wet.rightSurround;
-
-        const auto mixInto = [&] (int channel, double wetSample) noexcept
-        { host[channel][i] = static_cast<SampleType> (dryGain * host[channel][i] + wetGain * wetSample); };
-
-        if (numChannels == 1)
-        {
-            const double h = wetGain * 0.5;
-            host[0][i] = static_cast<SampleType> (dryGain * host[0][i] + (frontLeft * h + frontRight * h));
-        }
-        else
-        {
-            mixInto (0, frontLeft);
-            mixInto (1, frontRight);
-
-            if (numChannels >= 6)
+            for (int c = 0; c < numChannels; ++c)
             {
-                mixInto (2, wet.centre);
-                host[3][i] = static_cast<SampleType> (dryGain * host[3][i]);
-                mixInto (4, rearLeft);
-                mixInto (5, rearRight);
+                const SampleType x = host[c][i];
+                if (x > static_cast<SampleType> (blockPeak) && std::isfinite (x))
+                    blockPeak = static_cast<float> (x);
             }
 
-            if (numChannels == 10)
-                for (int c = 6; c < 10; ++c)
-                    host[c][i] = SampleType (0);
+            bandLimitedChunk[i - chunkStart] =
+                runInputFilters<classic> (compander, bandLimit0, bandLimit1, inputLeft, inputRight);
+
+            // 13. Classic voicing: the meter follows every sample.
+            if constexpr (classic)
+                updateMeter (blockPeak);
         }
 
-        // 13. Classic voicing: the meter follows every sample.
-        if constexpr (classic)
-            updateMeter (blockPeak);
+        inputCompander = compander;
+        bandLimitFilters[0] = bandLimit0;
+        bandLimitFilters[1] = bandLimit1;
+
+        for (int i = chunkStart; i < chunkEnd; ++i)
+        {
+            if (i == runEnd)
+                startRunAt (i);
+            runPosition = i - runStart;
+
+            // 1-3. Modulators; a retuned line starts a new run before anything is ticked.
+            stepCascadeLfo (0);
+            stepCascadeLfo (1);
+            stepCascadeLfo (2);
+            stepGainLfo<classic>();
+            stepDiffuserLfo<classic>();
+            if (linesRetuned)
+            {
+                linesRetuned = false;
+                startRunAt (i);
+            }
+
+            // 5. Input network, from the band-limited input taken ahead.
+            const auto input = runInputNetwork<classic> (bandLimitedChunk[i - chunkStart]);
+
+            // 6-7. Tank and tap mixers.
+            runTank<classic> (input.diffuserOutput);
+            double tapSumX;
+            double columnInputs[3];
+            runTapMixers (tapSumX, columnInputs);
+
+            // 8. Density cascade.
+            double cascadeOutputs[3];
+            runDensityCascade (columnInputs, cascadeOutputs);
+
+            // 9-11. Output channels, compander, matrix, output delays, high cut and levels.
+            const auto wet = runOutputNetwork (cascadeOutputs, tapSumX, input, levelGains);
+
+            // 12. Mix into the host channels.
+            const float mix = fmix.load (std::memory_order_relaxed);
+            const bool reversed = surroundSwitch.load (std::memory_order_relaxed) != 0;
+            const SampleType dryGain = static_cast<SampleType> (1.0f - mix);
+            const double wetGain = static_cast<double> (mix);
+
+            const double frontLeft = reversed ? wet.leftSurround : wet.left;
+            const double frontRight = reversed ? wet.rightSurround : wet.right;
+            const double rearLeft = reversed ? wet.left : wet.leftSurround;
+            const double rearRight = reversed ? wet.right : wet.rightSurround;
+
+            const auto mixInto = [&] (int channel, double wetSample) noexcept {
+                host[channel][i] = static_cast<SampleType> (dryGain * host[channel][i] + wetGain * wetSample);
+            };
+
+            if (numChannels == 1)
+            {
+                const double h = wetGain * 0.5;
+                host[0][i] =
+                    static_cast<SampleType> (dryGain * host[0][i] + (frontLeft * h + frontRight * h));
+            }
+            else
+            {
+                mixInto (0, frontLeft);
+                mixInto (1, frontRight);
+
+                if (numChannels >= 6)
+                {
+                    mixInto (2, wet.centre);
+                    host[3][i] = static_cast<SampleType> (dryGain * host[3][i]);
+                    mixInto (4, rearLeft);
+                    mixInto (5, rearRight);
+                }
+
+                if (numChannels == 10)
+                    for (int c = 6; c < 10; ++c)
+                        host[c][i] = SampleType (0);
+            }
+        }
     }
 
     endLineRuns (numSamples - runStart);

@@ -238,6 +238,10 @@ private:
     tolvmark::ShelfBank highShelfBank;
     tolvmark::ShelfBank lowShelfBank;
 
+    // The band-limited input of the samples ahead, filled chunk by chunk. Audio thread only.
+    static constexpr int kInputChunk = 256;
+    double bandLimitedChunk[kInputChunk]{};
+
     //==============================================================================
     // Hooks of setParameter that retune the network for the value just stored.
     void initialiseNetwork();
@@ -258,8 +262,10 @@ private:
     void stepCascadeLfo (int column) noexcept;
     template <bool classic> void stepGainLfo() noexcept;
     template <bool classic> void stepDiffuserLfo() noexcept;
+    template <bool classic> tolvmark::InputNetworkOutputs runInputNetwork (double bandLimitedInput) noexcept;
     template <bool classic>
-    tolvmark::InputNetworkOutputs runInputNetwork (double inputLeft, double inputRight) noexcept;
+    double runInputFilters (Compander& compander, Lowpass4& bandLimit0, Lowpass4& bandLimit1,
+                            double inputLeft, double inputRight) noexcept;
     template <bool classic> void runTank (double diffuserOutput) noexcept;
     void runTapMixers (double& tapSumX, double (&columnInputs)[3]) noexcept;
     void runDensityCascade (const double (&columnInputs)[3], double (&cascadeOutputs)[3]) noexcept;

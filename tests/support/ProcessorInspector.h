@@ -62,7 +62,8 @@ struct ProcessorInspector
     static tolvmark::InputNetworkOutputs runInputNetwork (Processor& p, double left, double right)
     {
         beginOneSample (p, { 24, 32, 31, 0, 3, 1, 4, 2, 5 });
-        const auto out = p.template runInputNetwork<classic> (left, right);
+        const auto out = p.template runInputNetwork<classic> (p.template runInputFilters<classic> (
+            p.inputCompander, p.bandLimitFilters[0], p.bandLimitFilters[1], left, right));
         p.endLineRuns (1);
         return out;
     }
