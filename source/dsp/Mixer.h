@@ -45,8 +45,7 @@ public:
         Audio thread; inline, no allocation. */
     inline double mix (double input0, double input1, double input2) const noexcept
     {
-        return (static_cast<double> (g1) * input1 + static_cast<double> (g0) * input0) +
-               static_cast<double> (g2) * input2;
+        return (wide1 * input1 + wide0 * input0) + wide2 * input2;
     }
 
     /** Recomputes g1 alone, as updateGains would, for an owner that changed only raw1. Inline, no
@@ -57,6 +56,7 @@ public:
             g1 = flag1 > 0.5f ? raw1 : 2.0f * raw1 - 1.0f;
         else
             g1 = flag1 > 0.5f ? decibelGains[1].gainOf (raw1) : raw1;
+        wide1 = static_cast<double> (g1);
     }
 
     /** Recomputes g0..g2 from the raw gains, flags and mode (single precision). Inline, no allocation. */
@@ -74,6 +74,10 @@ public:
             g1 = flag1 > 0.5f ? decibelGains[1].gainOf (raw1) : raw1;
             g2 = flag2 > 0.5f ? decibelGains[2].gainOf (raw2) : raw2;
         }
+
+        wide0 = static_cast<double> (g0);
+        wide1 = static_cast<double> (g1);
+        wide2 = static_cast<double> (g2);
     }
 
     /** Effective gains used at the last call. */
@@ -105,4 +109,7 @@ private:
     };
 
     DecibelGain decibelGains[3];
+
+    // g0..g2 widened to double precision when they were last computed (the widening is exact).
+    double wide0 = 0.0, wide1 = 0.0, wide2 = 0.0;
 };
