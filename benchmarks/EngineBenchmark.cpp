@@ -16,6 +16,7 @@
 #include <chrono>
 #include <memory>
 #include <tuple>
+#include <utility>
 
 JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE ("-Wdeprecated-declarations")
 
@@ -130,6 +131,43 @@ void processNoise (QuellorAudioProcessor& processor, double rate, double seconds
     benchmark::DoNotOptimize (buffer.getReadPointer (0));
 }
 
+/** The engine's cost in a factory program (the host benchmark's configurations, in process): 48 kHz
+    stereo for every program, and "Standard" at 44.1 and 96 kHz. */
+void programCost (benchmark::State& state)
+{
+    const int program = (int) state.range (0);
+    const double rate = (double) state.range (1);
+    static std::unique_ptr<QuellorAudioProcessor> processor;
+    static std::pair<int, double> current{ -1, 0.0 };
+
+    if (processor == nullptr || current != std::make_pair (program, rate))
+    {
+        processor.reset();
+        processor = makeProgramProcessor (rate, program);
+        current = { program, rate };
+    }
+
+    juce::AudioBuffer<float> input (2, blockSize), buffer (2, blockSize);
+    juce::Random random (1);
+    for (int c = 0; c < 2; ++c)
+        for (int i = 0; i < blockSize; ++i)
+            input.setSample (c, i, 0.5f * (2.0f * random.nextFloat() - 1.0f));
+
+    juce::MidiBuffer midi;
+    for (auto _ : state)
+    {
+        for (int c = 0; c < 2; ++c)
+            buffer.copyFrom (c, 0, input, c, 0, blockSize);
+        processor->processBlock (buffer, midi);
+        benchmark::DoNotOptimize (buffer.getReadPointer (0));
+    }
+
+    const double audioSeconds = (double) state.iterations() * blockSize / rate;
+    state.counters["cpu_s_per_audio_s"] =
+        benchmark::Counter (audioSeconds, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.SetLabel (processor->getProgramName (program).toStdString());
+}
+
 /** Wall-clock seconds taken by `call`. */
 template <typename Call> double wallSeconds (Call&& call)
 {
@@ -187,6 +225,13 @@ void resetBlocking (benchmark::State& state)
 BENCHMARK (engineCost)
     ->ArgNames ({ "rate", "channels", "classic", "stages" })
     ->ArgsProduct ({ { 44100, 48000 }, { 2, 10 }, { 1, 0 }, { 1, 4 } })
+    ->Unit (benchmark::kMicrosecond);
+
+BENCHMARK (programCost)
+    ->ArgNames ({ "program", "rate" })
+    ->ArgsProduct ({ { 0, 1, 2, 3, 4, 5, 6, 7, 8, 9 }, { 48000 } })
+    ->Args ({ 0, 44100 })
+    ->Args ({ 0, 96000 })
     ->Unit (benchmark::kMicrosecond);
 
 // Seconds of audio before each timed call are given in tenths.
