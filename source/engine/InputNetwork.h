@@ -15,11 +15,11 @@ inline double QuellorAudioProcessor::runInputFilters (Compander& compander, Lowp
     auto& wire = signals.wire;
 
     // Compander on the input pair (work buffer 7).
-    wire[7][0][0] = inputLeft;
-    wire[7][1][0] = inputRight;
-    compander.processSample (wire[7][0][0], wire[7][1][0]);
-    const double left = wire[7][0][0];
-    const double right = wire[7][1][0];
+    double left = inputLeft;
+    double right = inputRight;
+    compander.processSample (left, right);
+    wire[7][0][0] = left;
+    wire[7][1][0] = right;
 
     // Mono sum, in single precision.
     float monoInput;

@@ -41,12 +41,15 @@ QuellorAudioProcessor::runOutputNetwork (const double (&cascadeOutputs)[3], doub
     const double x = tapSumX;
 
     // Output channels a-d through the output compander (work buffer 8).
-    wire[8][0][0] = o1 - x;
-    wire[8][1][0] = x + o1;
-    wire[8][2][0] = o3 + o2 + input.diffuserTap + 2.0 * input.longTap2 + 2.0 * input.longTap1;
-    wire[8][3][0] = (o2 - o3) + 2.0 * input.diffuserOutput;
-    outputCompander.processSample (wire[8][0][0], wire[8][1][0], wire[8][2][0], wire[8][3][0]);
-    const double a = wire[8][0][0], b = wire[8][1][0], c = wire[8][2][0], d = wire[8][3][0];
+    double a = o1 - x;
+    double b = x + o1;
+    double c = o3 + o2 + input.diffuserTap + 2.0 * input.longTap2 + 2.0 * input.longTap1;
+    double d = (o2 - o3) + 2.0 * input.diffuserOutput;
+    outputCompander.processSample (a, b, c, d);
+    wire[8][0][0] = a;
+    wire[8][1][0] = b;
+    wire[8][2][0] = c;
+    wire[8][3][0] = d;
 
     // Output matrix and delays.
     const double matrixGain = static_cast<double> (0.4f);

@@ -17,25 +17,26 @@ template <bool classic> inline void QuellorAudioProcessor::runTank (double diffu
     const double base2 = classic ? tankColumnDb[1] : tankTapDb[1][2];
     const double base3 = classic ? tankColumnDb[2] : tankTapDb[2][2];
 
-    wire[0][0][0] = diffuserOutput;
     wire[0][1][0] = taps[3];
-    wire[5][0][0] = diffuserOutput;
     wire[5][1][0] = taps[7];
     mixers[7].raw1 = static_cast<float> (gainWobble7 + base2);
-    wire[6][0][0] = diffuserOutput;
     wire[6][1][0] = taps[11];
     mixers[8].raw1 = static_cast<float> (gainWobble8 + base3);
 
-    // Only the wobbling gains change within a block; the others were set at the block head.
+    // Only the wobbling gains change within a block; the others were set at the block head. Each
+    // work buffer ends up holding its mixer's output on channel 0 and its inputs on the others.
     mixers[7].updateGain1();
     mixers[8].updateGain1();
-    wire[0][0][0] = mixers[1].mix (wire[0][0][0], wire[0][1][0], wire[0][2][0]);
-    wire[5][0][0] = mixers[7].mix (wire[5][0][0], wire[5][1][0], wire[5][2][0]);
-    wire[6][0][0] = mixers[8].mix (wire[6][0][0], wire[6][1][0], wire[6][2][0]);
+    const double column1 = mixers[1].mix (diffuserOutput, taps[3], wire[0][2][0]);
+    const double column2 = mixers[7].mix (diffuserOutput, taps[7], wire[5][2][0]);
+    const double column3 = mixers[8].mix (diffuserOutput, taps[11], wire[6][2][0]);
+    wire[0][0][0] = column1;
+    wire[5][0][0] = column2;
+    wire[6][0][0] = column3;
 
     // Shelves in single precision (the three columns side by side), then the negation.
-    tolvmark::FloatQuad shelved = { static_cast<float> (wire[0][0][0]), static_cast<float> (wire[5][0][0]),
-                                    static_cast<float> (wire[6][0][0]), 0.0f };
+    tolvmark::FloatQuad shelved = { static_cast<float> (column1), static_cast<float> (column2),
+                                    static_cast<float> (column3), 0.0f };
     shelved = highShelfBank.process (shelved);
     if constexpr (classic)
         shelved = lowShelfBank.process (shelved);
