@@ -44,6 +44,7 @@ struct Options
     double warmUpSeconds = 1.0; // audio processed, untimed, by every instance before the first round
     int repetitions = 5;        // rounds: every configuration is measured once per round
     bool shortRun = false;
+    bool comparisonOnly = false; // only Dragonfly Hall and "Standard" at 48 kHz stereo
     bool referenceOptional = false;
     juce::String vst3Path = TOLVMARK_VST3_PATH;
     juce::String dragonflyBundle = "/usr/lib/lv2/DragonflyHallReverb.lv2";
@@ -337,7 +338,7 @@ int run (const Options& options)
 
     const auto stereo = juce::AudioChannelSet::stereo();
     const auto surround = juce::AudioChannelSet::create7point1point2();
-    const int programs = options.shortRun ? 2 : 10;
+    const int programs = options.comparisonOnly ? 1 : options.shortRun ? 2 : 10;
     std::vector<int> programOrder = { 0 };
     for (int program = 1; program < programs; ++program)
         programOrder.push_back (program == 1 && options.shortRun ? 6 : program);
@@ -351,12 +352,15 @@ int run (const Options& options)
                      48000.0, program, stereo);
     }
     const size_t firstLayout = entries.size();
-    if (!options.shortRun)
-        addTolvmark ("44.1 kHz stereo", 44100.0, 0, stereo);
-    addTolvmark ("96 kHz stereo", 96000.0, 0, stereo);
-    addTolvmark ("48 kHz stereo in, 7.1.2 out", 48000.0, 0, surround);
-    if (!options.shortRun)
-        addTolvmark ("96 kHz stereo in, 7.1.2 out", 96000.0, 0, surround);
+    if (!options.comparisonOnly)
+    {
+        if (!options.shortRun)
+            addTolvmark ("44.1 kHz stereo", 44100.0, 0, stereo);
+        addTolvmark ("96 kHz stereo", 96000.0, 0, stereo);
+        addTolvmark ("48 kHz stereo in, 7.1.2 out", 48000.0, 0, surround);
+        if (!options.shortRun)
+            addTolvmark ("96 kHz stereo in, 7.1.2 out", 96000.0, 0, surround);
+    }
 
     if (entries.empty() || (haveDragonfly && entries.size() < 2))
         return 1;
@@ -432,6 +436,8 @@ bool parse (int argc, char** argv, Options& options)
 
         if (argument == "--short")
             options.shortRun = true;
+        else if (argument == "--comparison-only")
+            options.comparisonOnly = true;
         else if (argument == "--reference-optional")
             options.referenceOptional = true;
         else if (argument == "--seconds" || argument == "--repetitions" || argument == "--vst3" ||
@@ -484,9 +490,10 @@ int main (int argc, char** argv)
     if (!parse (argc, argv, options))
     {
         std::cerr
-            << "usage: tolvmark_host_benchmark [--short] [--seconds S] [--repetitions N] [--vst3 PATH]\n"
-               "                               [--dragonfly BUNDLE] [--dragonfly-uri URI] "
-               "[--reference-optional]\n";
+            << "usage: tolvmark_host_benchmark [--short] [--comparison-only] [--seconds S] [--repetitions "
+               "N]\n"
+               "                               [--vst3 PATH] [--dragonfly BUNDLE] [--dragonfly-uri URI]\n"
+               "                               [--reference-optional]\n";
         return 2;
     }
 
