@@ -64,11 +64,11 @@ inline void QuellorAudioProcessor::runTapMixers (double& tapSumX, double (&colum
 
     const auto mix = [&wire, this] (int buffer, int mixer, double in0, double in1, double in2) noexcept
     {
-        wire[buffer][0][0] = in0;
+        const double out = mixers[mixer].mix (in0, in1, in2);
+        wire[buffer][0][0] = out;
         wire[buffer][1][0] = in1;
         wire[buffer][2][0] = in2;
-        wire[buffer][0][0] = mixers[mixer].mix (in0, in1, in2);
-        return wire[buffer][0][0];
+        return out;
     };
 
     tapSumX = mix (1, 2, t[2], t[5], t[11]);         // T3, T6, T12
