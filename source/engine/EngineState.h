@@ -51,6 +51,12 @@ struct WetSignals
     double left = 0.0, right = 0.0, centre = 0.0, leftSurround = 0.0, rightSurround = 0.0;
 };
 
+/** The four output channels a-d of one sample, before the output compander. */
+struct OutputChannels
+{
+    double a = 0.0, b = 0.0, c = 0.0, d = 0.0;
+};
+
 /** The signals the input network hands to the tank and the output network within one sample. */
 struct InputNetworkOutputs
 {

@@ -9,12 +9,13 @@
 
 #include <algorithm>
 
-/** Lists the lines this block ticks once per sample: the input network's, the output delays, the tank
-    and the cascade stages in use. */
+/** Lists the lines the per-sample loop ticks once per sample: the input network's, the tank and the
+    cascade stages in use. (The output delays, 34-38, are ticked by the output stage; see
+    outputDelayLines.) */
 inline void QuellorAudioProcessor::listTickedLines() noexcept
 {
-    static constexpr int alwaysTicked[] = { 0,  1,  2,  3,  4,  5,  24, 31, 32, 34, 35, 36, 37,
-                                            38, 57, 58, 59, 60, 61, 62, 63, 64, 65, 66, 67, 68 };
+    static constexpr int alwaysTicked[] = { 0,  1,  2,  3,  4,  5,  24, 31, 32, 57, 58,
+                                            59, 60, 61, 62, 63, 64, 65, 66, 67, 68 };
     static constexpr int cascadeLinesA[3][4] = { { 25, 39, 45, 51 }, { 27, 41, 47, 53 }, { 29, 43, 49, 55 } };
 
     numTickedLines = 0;
@@ -29,13 +30,13 @@ inline void QuellorAudioProcessor::listTickedLines() noexcept
         }
 }
 
-/** Starts a run on every ticked line and returns its length: at most maxLength, at least 1. */
-inline int QuellorAudioProcessor::beginLineRuns (int maxLength) noexcept
+/** Starts a run on each of the given lines and returns its length: at most maxLength, at least 1. */
+inline int QuellorAudioProcessor::beginLineRuns (const int* lines, int count, int maxLength) noexcept
 {
     int length = maxLength;
-    for (int j = 0; j < numTickedLines; ++j)
+    for (int j = 0; j < count; ++j)
     {
-        const int n = tickedLines[j];
+        const int n = lines[j];
         auto& cursor = lineCursors[n];
         length = std::min (length, delayLine (n).beginRun (cursor.write, cursor.read));
     }
@@ -44,15 +45,27 @@ inline int QuellorAudioProcessor::beginLineRuns (int maxLength) noexcept
     return length;
 }
 
-/** Ends the current run after `length` samples, leaving every ticked line's positions as its own ticks
-    would have. */
-inline void QuellorAudioProcessor::endLineRuns (int length) noexcept
+/** Ends the current run of the given lines after `length` samples, leaving each line's positions as its
+    own ticks would have. */
+inline void QuellorAudioProcessor::endLineRuns (const int* lines, int count, int length) noexcept
 {
-    for (int j = 0; j < numTickedLines; ++j)
+    for (int j = 0; j < count; ++j)
     {
-        const int n = tickedLines[j];
+        const int n = lines[j];
         delayLine (n).endRun (length, lineCursors[n].read);
     }
+}
+
+/** beginLineRuns on the lines of listTickedLines. */
+inline int QuellorAudioProcessor::beginLineRuns (int maxLength) noexcept
+{
+    return beginLineRuns (tickedLines, numTickedLines, maxLength);
+}
+
+/** endLineRuns on the lines of listTickedLines. */
+inline void QuellorAudioProcessor::endLineRuns (int length) noexcept
+{
+    endLineRuns (tickedLines, numTickedLines, length);
 }
 
 /** SimpleDelay::tick on line n at the current run position. */

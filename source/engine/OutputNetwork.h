@@ -31,20 +31,30 @@ inline void QuellorAudioProcessor::runDensityCascade (const double (&columnInput
     }
 }
 
-forcedinline tolvmark::WetSignals
-QuellorAudioProcessor::runOutputNetwork (const double (&cascadeOutputs)[3], double tapSumX,
-                                         const tolvmark::InputNetworkOutputs& input,
-                                         const double (&levelGains)[5]) noexcept
+/** The output channels a-d of one sample (the output compander's inputs). */
+inline tolvmark::OutputChannels
+QuellorAudioProcessor::outputChannelsOf (const double (&cascadeOutputs)[3], double tapSumX,
+                                         const tolvmark::InputNetworkOutputs& input) noexcept
 {
-    auto& wire = signals.wire;
     const double o1 = cascadeOutputs[0], o2 = cascadeOutputs[1], o3 = cascadeOutputs[2];
     const double x = tapSumX;
 
-    // Output channels a-d through the output compander (work buffer 8).
-    double a = o1 - x;
-    double b = x + o1;
-    double c = o3 + o2 + input.diffuserTap + 2.0 * input.longTap2 + 2.0 * input.longTap1;
-    double d = (o2 - o3) + 2.0 * input.diffuserOutput;
+    tolvmark::OutputChannels channels;
+    channels.a = o1 - x;
+    channels.b = x + o1;
+    channels.c = o3 + o2 + input.diffuserTap + 2.0 * input.longTap2 + 2.0 * input.longTap1;
+    channels.d = (o2 - o3) + 2.0 * input.diffuserOutput;
+    return channels;
+}
+
+/** The output stage of one sample: the output compander (work buffer 8), the output matrix, the five
+    output delays, the high-cut filters and the levels. */
+forcedinline tolvmark::WetSignals
+QuellorAudioProcessor::runOutputStage (tolvmark::OutputChannels channels,
+                                       const double (&levelGains)[5]) noexcept
+{
+    auto& wire = signals.wire;
+    double a = channels.a, b = channels.b, c = channels.c, d = channels.d;
     outputCompander.processSample (a, b, c, d);
     wire[8][0][0] = a;
     wire[8][1][0] = b;

@@ -66,9 +66,20 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
         runEnd = sample + beginLineRuns (numSamples - sample);
     };
 
-    for (int chunkStart = 0; chunkStart < numSamples; chunkStart += kInputChunk)
+    // The output delays run in runs of their own, in the output stage.
+    static constexpr int outputDelayLines[5] = { 34, 35, 36, 37, 38 };
+    int outputRunStart = 0;
+    int outputRunEnd = beginLineRuns (outputDelayLines, 5, numSamples);
+    const auto startOutputRunAt = [&] (int sample) noexcept
     {
-        const int chunkEnd = std::min (numSamples, chunkStart + kInputChunk);
+        endLineRuns (outputDelayLines, 5, sample - outputRunStart);
+        outputRunStart = sample;
+        outputRunEnd = sample + beginLineRuns (outputDelayLines, 5, numSamples - sample);
+    };
+
+    for (int chunkStart = 0; chunkStart < numSamples; chunkStart += kChunk)
+    {
+        const int chunkEnd = std::min (numSamples, chunkStart + kChunk);
 
         // 4 and 13 run ahead for a chunk of samples, as they depend on the host's input alone: the
         // input taking, the input meter and the input network's filters (compander, mono sum, band
@@ -140,8 +151,20 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
             double cascadeOutputs[3];
             runDensityCascade (columnInputs, cascadeOutputs);
 
-            // 9-11. Output channels, compander, matrix, output delays, high cut and levels.
-            const auto wet = runOutputNetwork (cascadeOutputs, tapSumX, input, levelGains);
+            // 9. Output channels, handed to the output stage.
+            outputChunk[i - chunkStart] = outputChannelsOf (cascadeOutputs, tapSumX, input);
+        }
+
+        // 9-12 for the chunk: the output stage depends on nothing but the output channels, and nothing
+        // in the network depends on it.
+        for (int i = chunkStart; i < chunkEnd; ++i)
+        {
+            if (i == outputRunEnd)
+                startOutputRunAt (i);
+            runPosition = i - outputRunStart;
+
+            // 9-11. Compander, matrix, output delays, high cut and levels.
+            const auto wet = runOutputStage (outputChunk[i - chunkStart], levelGains);
 
             // 12. Mix into the host channels.
             const float mix = fmix.load (std::memory_order_relaxed);
@@ -185,6 +208,7 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
     }
 
     endLineRuns (numSamples - runStart);
+    endLineRuns (outputDelayLines, 5, numSamples - outputRunStart);
     storeFilterBanks();
 
     if constexpr (!classic)

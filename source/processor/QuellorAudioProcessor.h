@@ -238,9 +238,11 @@ private:
     tolvmark::ShelfBank highShelfBank;
     tolvmark::ShelfBank lowShelfBank;
 
-    // The band-limited input of the samples ahead, filled chunk by chunk. Audio thread only.
-    static constexpr int kInputChunk = 256;
-    double bandLimitedChunk[kInputChunk]{};
+    // The per-sample loop runs in chunks: the input stage fills the band-limited input of a chunk first,
+    // the network then leaves the chunk's output channels for the output stage. Audio thread only.
+    static constexpr int kChunk = 256;
+    double bandLimitedChunk[kChunk]{};
+    tolvmark::OutputChannels outputChunk[kChunk]{};
 
     //==============================================================================
     // Hooks of setParameter that retune the network for the value just stored.
@@ -269,13 +271,16 @@ private:
     template <bool classic> void runTank (double diffuserOutput) noexcept;
     void runTapMixers (double& tapSumX, double (&columnInputs)[3]) noexcept;
     void runDensityCascade (const double (&columnInputs)[3], double (&cascadeOutputs)[3]) noexcept;
-    tolvmark::WetSignals runOutputNetwork (const double (&cascadeOutputs)[3], double tapSumX,
-                                           const tolvmark::InputNetworkOutputs& input,
-                                           const double (&levelGains)[5]) noexcept;
+    tolvmark::OutputChannels outputChannelsOf (const double (&cascadeOutputs)[3], double tapSumX,
+                                               const tolvmark::InputNetworkOutputs& input) noexcept;
+    tolvmark::WetSignals runOutputStage (tolvmark::OutputChannels channels,
+                                         const double (&levelGains)[5]) noexcept;
     void updateMeter (float blockPeak) noexcept;
     void listTickedLines() noexcept;
     int beginLineRuns (int maxLength) noexcept;
     void endLineRuns (int length) noexcept;
+    int beginLineRuns (const int* lines, int count, int maxLength) noexcept;
+    void endLineRuns (const int* lines, int count, int length) noexcept;
     double tickLine (int n, double input) noexcept;
     void retuneLine (int n, double time) noexcept;
     void loadFilterBanks() noexcept;
