@@ -65,4 +65,12 @@ struct InputNetworkOutputs
     double longTap1 = 0.0;
     double longTap2 = 0.0;
 };
+/** What the network hands to the cascade and the output stage for one sample. */
+struct NetworkOutputs
+{
+    double columnInputs[3]{}; // the cascade's inputs, one per column
+    double tapSumX = 0.0;     // the tap sum x of the output channels
+    InputNetworkOutputs input;
+};
+
 } // namespace tolvmark

@@ -9,25 +9,27 @@
 
 #include <algorithm>
 
-/** Lists the lines the per-sample loop ticks once per sample: the input network's, the tank and the
-    cascade stages in use. (The output delays, 34-38, are ticked by the output stage; see
-    outputDelayLines.) */
+/** Lists the lines ticked once per sample by the network loop (the input network's and the tank's) and
+    by the output loop (the cascade stages in use and the output delays). */
 inline void QuellorAudioProcessor::listTickedLines() noexcept
 {
-    static constexpr int alwaysTicked[] = { 0,  1,  2,  3,  4,  5,  24, 31, 32, 57, 58,
+    static constexpr int networkLines[] = { 0,  1,  2,  3,  4,  5,  24, 31, 32, 57, 58,
                                             59, 60, 61, 62, 63, 64, 65, 66, 67, 68 };
     static constexpr int cascadeLinesA[3][4] = { { 25, 39, 45, 51 }, { 27, 41, 47, 53 }, { 29, 43, 49, 55 } };
 
     numTickedLines = 0;
-    for (int n : alwaysTicked)
+    for (int n : networkLines)
         tickedLines[numTickedLines++] = n;
 
+    numOutputLoopLines = 0;
     for (int column = 0; column < 3; ++column)
         for (int stage = 0; stage < cascadeStageCount && stage < 4; ++stage)
         {
-            tickedLines[numTickedLines++] = cascadeLinesA[column][stage];
-            tickedLines[numTickedLines++] = cascadeLinesA[column][stage] + 1;
+            outputLoopLines[numOutputLoopLines++] = cascadeLinesA[column][stage];
+            outputLoopLines[numOutputLoopLines++] = cascadeLinesA[column][stage] + 1;
         }
+    for (int n = 34; n <= 38; ++n)
+        outputLoopLines[numOutputLoopLines++] = n;
 }
 
 /** Starts a run on each of the given lines and returns its length: at most maxLength, at least 1. */

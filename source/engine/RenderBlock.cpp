@@ -66,15 +66,14 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
         runEnd = sample + beginLineRuns (numSamples - sample);
     };
 
-    // The output delays run in runs of their own, in the output stage.
-    static constexpr int outputDelayLines[5] = { 34, 35, 36, 37, 38 };
+    // The cascade's lines and the output delays have runs of their own, in the output loop.
     int outputRunStart = 0;
-    int outputRunEnd = beginLineRuns (outputDelayLines, 5, numSamples);
+    int outputRunEnd = beginLineRuns (outputLoopLines, numOutputLoopLines, numSamples);
     const auto startOutputRunAt = [&] (int sample) noexcept
     {
-        endLineRuns (outputDelayLines, 5, sample - outputRunStart);
+        endLineRuns (outputLoopLines, numOutputLoopLines, sample - outputRunStart);
         outputRunStart = sample;
-        outputRunEnd = sample + beginLineRuns (outputDelayLines, 5, numSamples - sample);
+        outputRunEnd = sample + beginLineRuns (outputLoopLines, numOutputLoopLines, numSamples - sample);
     };
 
     for (int chunkStart = 0; chunkStart < numSamples; chunkStart += kChunk)
@@ -126,10 +125,8 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
                 startRunAt (i);
             runPosition = i - runStart;
 
-            // 1-3. Modulators; a retuned line starts a new run before anything is ticked.
-            stepCascadeLfo (0);
-            stepCascadeLfo (1);
-            stepCascadeLfo (2);
+            // 2-3. Modulators of the tank and the diffuser (the cascade's step in the output loop); a
+            // retuned line starts a new run before anything is ticked.
             stepGainLfo<classic>();
             stepDiffuserLfo<classic>();
             if (linesRetuned)
@@ -147,24 +144,39 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
             double columnInputs[3];
             runTapMixers (tapSumX, columnInputs);
 
-            // 8. Density cascade.
-            double cascadeOutputs[3];
-            runDensityCascade (columnInputs, cascadeOutputs);
-
-            // 9. Output channels, handed to the output stage.
-            outputChunk[i - chunkStart] = outputChannelsOf (cascadeOutputs, tapSumX, input);
+            auto& handed = networkChunk[i - chunkStart];
+            for (int column = 0; column < 3; ++column)
+                handed.columnInputs[column] = columnInputs[column];
+            handed.tapSumX = tapSumX;
+            handed.input = input;
         }
 
-        // 9-12 for the chunk: the output stage depends on nothing but the output channels, and nothing
-        // in the network depends on it.
+        // The output loop: the cascade, with its modulators, and the output stage follow from what the
+        // network handed on, and nothing in the network depends on them.
         for (int i = chunkStart; i < chunkEnd; ++i)
         {
             if (i == outputRunEnd)
                 startOutputRunAt (i);
             runPosition = i - outputRunStart;
 
-            // 9-11. Compander, matrix, output delays, high cut and levels.
-            const auto wet = runOutputStage (outputChunk[i - chunkStart], levelGains);
+            // 1. Cascade modulators; a retuned line starts a new run before anything is ticked.
+            stepCascadeLfo (0);
+            stepCascadeLfo (1);
+            stepCascadeLfo (2);
+            if (linesRetuned)
+            {
+                linesRetuned = false;
+                startOutputRunAt (i);
+            }
+
+            // 8. Density cascade.
+            const auto& handed = networkChunk[i - chunkStart];
+            double cascadeOutputs[3];
+            runDensityCascade (handed.columnInputs, cascadeOutputs);
+
+            // 9-11. Output channels, compander, matrix, output delays, high cut and levels.
+            const auto wet =
+                runOutputStage (outputChannelsOf (cascadeOutputs, handed.tapSumX, handed.input), levelGains);
 
             // 12. Mix into the host channels.
             const float mix = fmix.load (std::memory_order_relaxed);
@@ -208,7 +220,7 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
     }
 
     endLineRuns (numSamples - runStart);
-    endLineRuns (outputDelayLines, 5, numSamples - outputRunStart);
+    endLineRuns (outputLoopLines, numOutputLoopLines, numSamples - outputRunStart);
     storeFilterBanks();
 
     if constexpr (!classic)

@@ -229,6 +229,8 @@ private:
     tolvmark::LineCursor lineCursors[69];
     int tickedLines[69]{};
     int numTickedLines = 0;
+    int outputLoopLines[69]{};
+    int numOutputLoopLines = 0;
     int runPosition = 0;       // sample of the current run
     bool linesRetuned = false; // a modulator changed a ticked line's delay during this sample
 
@@ -238,11 +240,11 @@ private:
     tolvmark::ShelfBank highShelfBank;
     tolvmark::ShelfBank lowShelfBank;
 
-    // The per-sample loop runs in chunks: the input stage fills the band-limited input of a chunk first,
-    // the network then leaves the chunk's output channels for the output stage. Audio thread only.
+    // The per-sample work runs in chunks: the input stage fills the band-limited input of a chunk first,
+    // the network then leaves what the cascade and the output stage need. Audio thread only.
     static constexpr int kChunk = 256;
     double bandLimitedChunk[kChunk]{};
-    tolvmark::OutputChannels outputChunk[kChunk]{};
+    tolvmark::NetworkOutputs networkChunk[kChunk]{};
 
     //==============================================================================
     // Hooks of setParameter that retune the network for the value just stored.
