@@ -48,6 +48,16 @@ public:
         return (wide1 * input1 + wide0 * input0) + wide2 * input2;
     }
 
+    /** The weighted sum as mix() forms it, with `gain1` (a g1 this mixer computed, widened) in place of
+        the current g1. Audio thread; inline, no allocation. */
+    inline double mixWithGain1 (double input0, double input1, double input2, double gain1) const noexcept
+    {
+        return (gain1 * input1 + wide0 * input0) + wide2 * input2;
+    }
+
+    /** g1 widened to double precision. Inline, no allocation. */
+    inline double wideGain1() const noexcept { return wide1; }
+
     /** Recomputes g1 alone, as updateGains would, for an owner that changed only raw1. Inline, no
         allocation. */
     inline void updateGain1() noexcept

@@ -45,6 +45,12 @@ struct LineCursor
     const double* read = nullptr;
 };
 
+/** The wobbling feedback gains (g1, widened) of tank columns 2 and 3 for one sample. */
+struct TankGains
+{
+    double column2 = 0.0, column3 = 0.0;
+};
+
 /** The five wet outputs of one sample, in the order left, right, centre, left surround, right surround. */
 struct WetSignals
 {

@@ -80,10 +80,10 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
     {
         const int chunkEnd = std::min (numSamples, chunkStart + kChunk);
 
-        // 4 and 13 run ahead for a chunk of samples, as they depend on the host's input alone: the
-        // input taking, the input meter and the input network's filters (compander, mono sum, band
-        // limit). Working copies of the compander and band-limit filters let the compiler keep their
-        // state in registers for the chunk.
+        // 2, 4 and 13 run ahead for a chunk of samples, as they depend on the host's input alone or on
+        // nothing at all: the input taking, the input meter, the input network's filters (compander,
+        // mono sum, band limit) and the tank's gain modulator. Working copies of the compander and band-limit
+        // filters let the compiler keep their state in registers for the chunk.
         Compander compander = inputCompander;
         Lowpass4 bandLimit0 = bandLimitFilters[0];
         Lowpass4 bandLimit1 = bandLimitFilters[1];
@@ -119,15 +119,21 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
         bandLimitFilters[0] = bandLimit0;
         bandLimitFilters[1] = bandLimit1;
 
+        // 2. The tank's gain modulator and the feedback gains it moves depend on nothing else.
+        for (int i = chunkStart; i < chunkEnd; ++i)
+        {
+            stepGainLfo<classic>();
+            tankGainChunk[i - chunkStart] = wobbleTankGains<classic>();
+        }
+
         for (int i = chunkStart; i < chunkEnd; ++i)
         {
             if (i == runEnd)
                 startRunAt (i);
             runPosition = i - runStart;
 
-            // 2-3. Modulators of the tank and the diffuser (the cascade's step in the output loop); a
-            // retuned line starts a new run before anything is ticked.
-            stepGainLfo<classic>();
+            // 3. The diffuser's modulator (the tank's stepped ahead, the cascade's step in the output
+            // loop); a retuned line starts a new run before anything is ticked.
             stepDiffuserLfo<classic>();
             if (linesRetuned)
             {
@@ -139,7 +145,7 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
             const auto input = runInputNetwork<classic> (bandLimitedChunk[i - chunkStart]);
 
             // 6-7. Tank and tap mixers.
-            runTank<classic> (input.diffuserOutput);
+            runTank<classic> (input.diffuserOutput, tankGainChunk[i - chunkStart]);
             double tapSumX;
             double columnInputs[3];
             runTapMixers (tapSumX, columnInputs);

@@ -6,30 +6,36 @@
 #include "engine/LineCursors.h"
 #include "processor/QuellorAudioProcessor.h"
 
-template <bool classic> inline void QuellorAudioProcessor::runTank (double diffuserOutput) noexcept
+template <bool classic> inline tolvmark::TankGains QuellorAudioProcessor::wobbleTankGains() noexcept
 {
-    auto& wire = signals.wire;
-    auto& taps = signals.tankTaps;
-
-    // Column mixers: the diffuser output plus each column's feedback of the previous sample.
+    // Columns 2 and 3 feed back through gains in dB that the gain modulator moves in opposite directions.
     const float gainWobble7 = static_cast<float> (gainLfo.phase * static_cast<double> (-0.0051f));
     const float gainWobble8 = static_cast<float> (gainLfo.phase * static_cast<double> (0.0051f));
     const double base2 = classic ? tankColumnDb[1] : tankTapDb[1][2];
     const double base3 = classic ? tankColumnDb[2] : tankTapDb[2][2];
 
-    wire[0][1][0] = taps[3];
-    wire[5][1][0] = taps[7];
     mixers[7].raw1 = static_cast<float> (gainWobble7 + base2);
-    wire[6][1][0] = taps[11];
     mixers[8].raw1 = static_cast<float> (gainWobble8 + base3);
-
-    // Only the wobbling gains change within a block; the others were set at the block head. Each
-    // work buffer ends up holding its mixer's output on channel 0 and its inputs on the others.
     mixers[7].updateGain1();
     mixers[8].updateGain1();
+    return { mixers[7].wideGain1(), mixers[8].wideGain1() };
+}
+
+template <bool classic>
+inline void QuellorAudioProcessor::runTank (double diffuserOutput, tolvmark::TankGains gains) noexcept
+{
+    auto& wire = signals.wire;
+    auto& taps = signals.tankTaps;
+
+    // Column mixers: the diffuser output plus each column's feedback of the previous sample, with the
+    // wobbling gains of this sample (the others were set at the block head). Each work buffer ends up
+    // holding its mixer's output on channel 0 and its inputs on the others.
+    wire[0][1][0] = taps[3];
+    wire[5][1][0] = taps[7];
+    wire[6][1][0] = taps[11];
     const double column1 = mixers[1].mix (diffuserOutput, taps[3], wire[0][2][0]);
-    const double column2 = mixers[7].mix (diffuserOutput, taps[7], wire[5][2][0]);
-    const double column3 = mixers[8].mix (diffuserOutput, taps[11], wire[6][2][0]);
+    const double column2 = mixers[7].mixWithGain1 (diffuserOutput, taps[7], wire[5][2][0], gains.column2);
+    const double column3 = mixers[8].mixWithGain1 (diffuserOutput, taps[11], wire[6][2][0], gains.column3);
     wire[0][0][0] = column1;
     wire[5][0][0] = column2;
     wire[6][0][0] = column3;

@@ -244,6 +244,7 @@ private:
     // the network then leaves what the cascade and the output stage need. Audio thread only.
     static constexpr int kChunk = 256;
     double bandLimitedChunk[kChunk]{};
+    tolvmark::TankGains tankGainChunk[kChunk]{};
     tolvmark::NetworkOutputs networkChunk[kChunk]{};
 
     //==============================================================================
@@ -270,7 +271,8 @@ private:
     template <bool classic>
     double runInputFilters (Compander& compander, Lowpass4& bandLimit0, Lowpass4& bandLimit1,
                             double inputLeft, double inputRight) noexcept;
-    template <bool classic> void runTank (double diffuserOutput) noexcept;
+    template <bool classic> tolvmark::TankGains wobbleTankGains() noexcept;
+    template <bool classic> void runTank (double diffuserOutput, tolvmark::TankGains gains) noexcept;
     void runTapMixers (double& tapSumX, double (&columnInputs)[3]) noexcept;
     void runDensityCascade (const double (&columnInputs)[3], double (&cascadeOutputs)[3]) noexcept;
     tolvmark::OutputChannels outputChannelsOf (const double (&cascadeOutputs)[3], double tapSumX,

@@ -71,7 +71,7 @@ struct ProcessorInspector
     {
         beginOneSample (p, { 57, 58, 59, 60, 61, 62, 63, 64, 65, 66, 67, 68 });
         p.loadFilterBanks();
-        p.template runTank<classic> (diffuserOutput);
+        p.template runTank<classic> (diffuserOutput, p.template wobbleTankGains<classic>());
         p.storeFilterBanks();
         p.endLineRuns (1);
     }
