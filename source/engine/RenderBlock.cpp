@@ -1,5 +1,9 @@
-// The audio block: block head, the per-sample loop (one per voicing) with the engine's stages in the
-// order the signal flows, the dry/wet mix into the host's channels and the input meter.
+// The audio block: block head, then the per-sample work (one version per voicing) in chunks of up to
+// 256 samples. Each chunk goes through three loops, each with its stages in the order the signal flows:
+// what depends on the input alone (input taking, meter, input filters, the tank's gain modulator), the
+// network with its feedback (diffuser, tank, tap mixers), and what only follows from the network
+// (density cascade, output stage, the dry/wet mix into the host's channels). Every stage keeps its
+// own state, so each sees the same values in the same order as in one loop over the samples.
 
 #include "engine/InputNetwork.h"
 #include "engine/LineCursors.h"
@@ -80,10 +84,10 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
     {
         const int chunkEnd = std::min (numSamples, chunkStart + kChunk);
 
-        // 2, 4 and 13 run ahead for a chunk of samples, as they depend on the host's input alone or on
-        // nothing at all: the input taking, the input meter, the input network's filters (compander,
-        // mono sum, band limit) and the tank's gain modulator. Working copies of the compander and band-limit
-        // filters let the compiler keep their state in registers for the chunk.
+        // Steps 4, 13 and 2 run ahead for the whole chunk, as they depend on the host's input alone or
+        // on nothing at all: the input taking, the input meter and the input network's filters
+        // (compander, mono sum, band limit), then the tank's gain modulator. Working copies of the
+        // compander and the band-limit filters let the compiler keep their state in registers.
         Compander compander = inputCompander;
         Lowpass4 bandLimit0 = bandLimitFilters[0];
         Lowpass4 bandLimit1 = bandLimitFilters[1];
@@ -126,14 +130,15 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
             tankGainChunk[i - chunkStart] = wobbleTankGains<classic>();
         }
 
+        // The network loop: the diffuser's modulator, the input network and the tank, whose feedback
+        // ties each sample to the ones before.
         for (int i = chunkStart; i < chunkEnd; ++i)
         {
             if (i == runEnd)
                 startRunAt (i);
             runPosition = i - runStart;
 
-            // 3. The diffuser's modulator (the tank's stepped ahead, the cascade's step in the output
-            // loop); a retuned line starts a new run before anything is ticked.
+            // 3. The diffuser's modulator; a retuned line starts a new run before anything is ticked.
             stepDiffuserLfo<classic>();
             if (linesRetuned)
             {
