@@ -10,14 +10,26 @@
 #include "dsp/InlineIIRFilter.h"
 #include "dsp/Lowpass.h"
 
+// Vector lanes need GCC's or Clang's vector extensions; a build may also ask for the plain lanes (the
+// tests do, to check both). The two kinds live in namespaces of their own, so they can share a program.
+#ifndef TOLVMARK_VECTOR_LANES
 #if defined(__GNUC__) || defined(__clang__)
 #define TOLVMARK_VECTOR_LANES 1
 #else
 #define TOLVMARK_VECTOR_LANES 0
 #endif
+#endif
 
 namespace tolvmark
 {
+#if TOLVMARK_VECTOR_LANES
+inline namespace vector_lanes
+{
+#else
+inline namespace plain_lanes
+{
+#endif
+
 #if TOLVMARK_VECTOR_LANES
 using DoublePair = double __attribute__ ((vector_size (16)));
 using FloatQuad = float __attribute__ ((vector_size (16)));
@@ -204,4 +216,5 @@ struct ShelfBank
 #endif
     }
 };
+} // namespace vector_lanes / plain_lanes
 } // namespace tolvmark
