@@ -14,6 +14,17 @@ struct CrossfadeLfo
     double accumulator = 0.0;
 };
 
+/** Values the modulators use every sample that only change with parameters, worked out at the block
+    head (the same operations the per-sample rules name, so the same results). Audio thread. */
+struct ModulatorConstants
+{
+    double cascadeOffset = 0.0;      // 0.02 / F: added to the cascade lines' times
+    double cascadeBound = 0.0;       // depth / F: where the cascade accumulators turn
+    double modernGainStep = 0.0;     // rate x 40 / 44,100 / F
+    double modernGainBound = 1.0;    // 1 / F
+    double modernDiffuserStep = 0.0; // rate x 40 / 44,100 / F
+};
+
 /** Signal values the engine keeps between samples, and the work-buffer channel pointers it takes at
     the head of each block. Audio thread; cleared by the processor's reset. */
 struct EngineSignals

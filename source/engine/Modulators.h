@@ -19,6 +19,18 @@ inline void QuellorAudioProcessor::setUpModulators() noexcept
     const double gainStep = static_cast<double> (static_cast<float> (40.0 / 44100.0));
     gainLfo.stepUp = modulationRates[3] * gainStep;
     gainLfo.stepDown = -(modulationRates[3] * gainStep);
+
+    updateModulatorConstants();
+}
+
+inline void QuellorAudioProcessor::updateModulatorConstants() noexcept
+{
+    auto& k = modulatorConstants;
+    k.cascadeOffset = 0.02 / oversamplingFactor;
+    k.cascadeBound = modulationDepth / oversamplingFactor;
+    k.modernGainStep = modulationRates[3] * (40.0 / 44100.0) / oversamplingFactor;
+    k.modernGainBound = 1.0 / oversamplingFactor;
+    k.modernDiffuserStep = modulationRates[4] * (40.0 / 44100.0) / oversamplingFactor;
 }
 
 inline void QuellorAudioProcessor::stepCascadeLfo (int column) noexcept
@@ -30,8 +42,8 @@ inline void QuellorAudioProcessor::stepCascadeLfo (int column) noexcept
     auto& lfo = cascadeLfos[column];
     const double divisor = static_cast<double> (stepDecayDivisor);
     const double stepSize = modulationStepSizes[column];
-    const double offset = 0.02 / oversamplingFactor;
-    const double bound = modulationDepth / oversamplingFactor;
+    const double offset = modulatorConstants.cascadeOffset; // 0.02 / F
+    const double bound = modulatorConstants.cascadeBound;   // depth / F
 
     const auto setLines = [this] (const int (&lines)[4], double time) noexcept
     {
@@ -95,10 +107,10 @@ template <bool classic> inline void QuellorAudioProcessor::stepGainLfo() noexcep
     }
     else
     {
-        const double step = modulationRates[3] * (40.0 / 44100.0) / oversamplingFactor;
+        const double step = modulatorConstants.modernGainStep; // rate x 40 / 44,100 / F
         stepUp = step;
         stepDown = -step;
-        bound = 1.0 / oversamplingFactor;
+        bound = modulatorConstants.modernGainBound; // 1 / F
     }
 
     if (gainLfo.direction == 1)
@@ -129,7 +141,7 @@ template <bool classic> inline void QuellorAudioProcessor::stepDiffuserLfo() noe
     {
         auto& lfo = diffuserLfo;
         const double factor = oversamplingFactor;
-        const double step = modulationRates[4] * (40.0 / 44100.0) / factor;
+        const double step = modulatorConstants.modernDiffuserStep; // rate x 40 / 44,100 / F
         const double stepSize = modulationStepSizes[3];
 
         if (lfo.direction == 1)

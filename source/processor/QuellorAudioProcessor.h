@@ -222,6 +222,7 @@ private:
     tolvmark::CrossfadeLfo cascadeLfos[3];
     tolvmark::CrossfadeLfo gainLfo;
     tolvmark::CrossfadeLfo diffuserLfo;
+    tolvmark::ModulatorConstants modulatorConstants;
     tolvmark::EngineSignals signals;
 
     // The delay lines the current block ticks, and where each is written and read during the current
@@ -264,6 +265,7 @@ private:
     void renderSamples (SampleType* const* host, int numChannels, int numSamples,
                         const double (&levelGains)[5]) noexcept;
     void setUpModulators() noexcept;
+    void updateModulatorConstants() noexcept;
     void stepCascadeLfo (int column) noexcept;
     template <bool classic> void stepGainLfo() noexcept;
     template <bool classic> void stepDiffuserLfo() noexcept;

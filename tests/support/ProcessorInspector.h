@@ -45,16 +45,21 @@ struct ProcessorInspector
     // instantiates them. The work-buffer pointers they use are taken by every processed block, so run
     // one block (an empty one will do) before calling a stage.
     template <typename Processor = P> static void setUpModulators (Processor& p) { p.setUpModulators(); }
+    // The modulators' per-block constants are refreshed first, as a block head would, so a test may
+    // change the network between steps.
     template <typename Processor = P> static void stepCascadeLfo (Processor& p, int column)
     {
+        p.updateModulatorConstants();
         p.stepCascadeLfo (column);
     }
     template <bool classic, typename Processor = P> static void stepGainLfo (Processor& p)
     {
+        p.updateModulatorConstants();
         p.template stepGainLfo<classic>();
     }
     template <bool classic, typename Processor = P> static void stepDiffuserLfo (Processor& p)
     {
+        p.updateModulatorConstants();
         p.template stepDiffuserLfo<classic>();
     }
     // A stage called on its own ticks its delay lines as one sample, as in the block loop.
