@@ -10,7 +10,7 @@
 #include <algorithm>
 
 /** Lists the lines ticked once per sample by the network loop (the input network's and the tank's) and
-    by the output loop (the cascade stages in use and the output delays). */
+    by the cascade loop (the cascade stages in use). The output stage ticks the output delays, 34-38. */
 inline void QuellorAudioProcessor::listTickedLines() noexcept
 {
     static constexpr int networkLines[] = { 0,  1,  2,  3,  4,  5,  24, 31, 32, 57, 58,
@@ -21,15 +21,13 @@ inline void QuellorAudioProcessor::listTickedLines() noexcept
     for (int n : networkLines)
         tickedLines[numTickedLines++] = n;
 
-    numOutputLoopLines = 0;
+    numCascadeLines = 0;
     for (int column = 0; column < 3; ++column)
         for (int stage = 0; stage < cascadeStageCount && stage < 4; ++stage)
         {
-            outputLoopLines[numOutputLoopLines++] = cascadeLinesA[column][stage];
-            outputLoopLines[numOutputLoopLines++] = cascadeLinesA[column][stage] + 1;
+            cascadeLines[numCascadeLines++] = cascadeLinesA[column][stage];
+            cascadeLines[numCascadeLines++] = cascadeLinesA[column][stage] + 1;
         }
-    for (int n = 34; n <= 38; ++n)
-        outputLoopLines[numOutputLoopLines++] = n;
 }
 
 /** Starts a run on each of the given lines and returns its length: at most maxLength, at least 1. */

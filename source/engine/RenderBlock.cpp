@@ -1,9 +1,9 @@
 // The audio block: block head, then the per-sample work (one version per voicing) in chunks of up to
-// 256 samples. Each chunk goes through three loops, each with its stages in the order the signal flows:
+// 256 samples. Each chunk goes through a few loops, each with its stages in the order the signal flows:
 // what depends on the input alone (input taking, meter, input filters, the tank's gain modulator), the
-// network with its feedback (diffuser, tank, tap mixers), and what only follows from the network
-// (density cascade, output stage, the dry/wet mix into the host's channels). Every stage keeps its
-// own state, so each sees the same values in the same order as in one loop over the samples.
+// network with its feedback (diffuser, tank, tap mixers), then what only follows from the network (the
+// density cascade, then the output stage and the dry/wet mix into the host's channels). Every stage
+// keeps its own state, so each sees the same values in the same order as in one loop over the samples.
 
 #include "engine/InputNetwork.h"
 #include "engine/LineCursors.h"
@@ -70,14 +70,24 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
         runEnd = sample + beginLineRuns (numSamples - sample);
     };
 
-    // The cascade's lines and the output delays have runs of their own, in the output loop.
+    // The cascade's lines and the output delays have runs of their own, in their loops.
+    int cascadeRunStart = 0;
+    int cascadeRunEnd = beginLineRuns (cascadeLines, numCascadeLines, numSamples);
+    const auto startCascadeRunAt = [&] (int sample) noexcept
+    {
+        endLineRuns (cascadeLines, numCascadeLines, sample - cascadeRunStart);
+        cascadeRunStart = sample;
+        cascadeRunEnd = sample + beginLineRuns (cascadeLines, numCascadeLines, numSamples - sample);
+    };
+
+    static constexpr int outputDelayLines[5] = { 34, 35, 36, 37, 38 };
     int outputRunStart = 0;
-    int outputRunEnd = beginLineRuns (outputLoopLines, numOutputLoopLines, numSamples);
+    int outputRunEnd = beginLineRuns (outputDelayLines, 5, numSamples);
     const auto startOutputRunAt = [&] (int sample) noexcept
     {
-        endLineRuns (outputLoopLines, numOutputLoopLines, sample - outputRunStart);
+        endLineRuns (outputDelayLines, 5, sample - outputRunStart);
         outputRunStart = sample;
-        outputRunEnd = sample + beginLineRuns (outputLoopLines, numOutputLoopLines, numSamples - sample);
+        outputRunEnd = sample + beginLineRuns (outputDelayLines, 5, numSamples - sample);
     };
 
     for (int chunkStart = 0; chunkStart < numSamples; chunkStart += kChunk)
@@ -162,13 +172,13 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
             handed.input = input;
         }
 
-        // The output loop: the cascade, with its modulators, and the output stage follow from what the
-        // network handed on, and nothing in the network depends on them.
+        // The cascade loop: the cascade, with its modulators, follows from what the network handed on,
+        // and nothing in the network depends on it.
         for (int i = chunkStart; i < chunkEnd; ++i)
         {
-            if (i == outputRunEnd)
-                startOutputRunAt (i);
-            runPosition = i - outputRunStart;
+            if (i == cascadeRunEnd)
+                startCascadeRunAt (i);
+            runPosition = i - cascadeRunStart;
 
             // 1. Cascade modulators; a retuned line starts a new run before anything is ticked.
             stepCascadeLfo (0);
@@ -177,17 +187,25 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
             if (linesRetuned)
             {
                 linesRetuned = false;
-                startOutputRunAt (i);
+                startCascadeRunAt (i);
             }
 
-            // 8. Density cascade.
+            // 8. Density cascade, then the output channels.
             const auto& handed = networkChunk[i - chunkStart];
             double cascadeOutputs[3];
             runDensityCascade (handed.columnInputs, cascadeOutputs);
+            outputChunk[i - chunkStart] = outputChannelsOf (cascadeOutputs, handed.tapSumX, handed.input);
+        }
 
-            // 9-11. Output channels, compander, matrix, output delays, high cut and levels.
-            const auto wet =
-                runOutputStage (outputChannelsOf (cascadeOutputs, handed.tapSumX, handed.input), levelGains);
+        // The output stage loop.
+        for (int i = chunkStart; i < chunkEnd; ++i)
+        {
+            if (i == outputRunEnd)
+                startOutputRunAt (i);
+            runPosition = i - outputRunStart;
+
+            // 9-11. Compander, matrix, output delays, high cut and levels.
+            const auto wet = runOutputStage (outputChunk[i - chunkStart], levelGains);
 
             // 12. Mix into the host channels.
             const float mix = fmix.load (std::memory_order_relaxed);
@@ -231,7 +249,8 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
     }
 
     endLineRuns (numSamples - runStart);
-    endLineRuns (outputLoopLines, numOutputLoopLines, numSamples - outputRunStart);
+    endLineRuns (cascadeLines, numCascadeLines, numSamples - cascadeRunStart);
+    endLineRuns (outputDelayLines, 5, numSamples - outputRunStart);
     storeFilterBanks();
 
     if constexpr (!classic)

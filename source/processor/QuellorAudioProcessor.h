@@ -230,8 +230,8 @@ private:
     tolvmark::LineCursor lineCursors[69];
     int tickedLines[69]{};
     int numTickedLines = 0;
-    int outputLoopLines[69]{};
-    int numOutputLoopLines = 0;
+    int cascadeLines[24]{};
+    int numCascadeLines = 0;
     int runPosition = 0;       // sample of the current run
     bool linesRetuned = false; // a modulator changed a ticked line's delay during this sample
 
@@ -242,11 +242,13 @@ private:
     tolvmark::ShelfBank lowShelfBank;
 
     // The per-sample work runs in chunks: the input stage fills the band-limited input of a chunk first,
-    // the network then leaves what the cascade and the output stage need. Audio thread only.
+    // the network then leaves what the cascade needs, and the cascade the output stage's inputs. Audio
+    // thread only.
     static constexpr int kChunk = 256;
     double bandLimitedChunk[kChunk]{};
     tolvmark::TankGains tankGainChunk[kChunk]{};
     tolvmark::NetworkOutputs networkChunk[kChunk]{};
+    tolvmark::OutputChannels outputChunk[kChunk]{};
 
     //==============================================================================
     // Hooks of setParameter that retune the network for the value just stored.
