@@ -5,7 +5,7 @@
 // the tank's shelves into lanes of small vectors, steps the lanes together, and copies the histories
 // back at the end of the block. Every lane does exactly its own filter's per-sample step: the same
 // operations in the same order and precision, so the results are the same to the bit. Compilers
-// without vector extensions step the lanes one after another.
+// without vector extensions get plain lanes with the same operators, worked lane by lane.
 
 #include "dsp/InlineIIRFilter.h"
 #include "dsp/Lowpass.h"
@@ -34,19 +34,55 @@ inline namespace plain_lanes
 using DoublePair = double __attribute__ ((vector_size (16)));
 using FloatQuad = float __attribute__ ((vector_size (16)));
 using IntQuad = int __attribute__ ((vector_size (16)));
+
+/** Lanes between -1e-8 and 1e-8 (and NaN lanes) become zero, as the biquad step snaps its output. */
+inline FloatQuad snappedToZero (FloatQuad x) noexcept
+{
+    const FloatQuad limit = { 1.0e-8f, 1.0e-8f, 1.0e-8f, 1.0e-8f };
+    const IntQuad keep = (x < -limit) | (x > limit);
+    return reinterpret_cast<FloatQuad> (reinterpret_cast<IntQuad> (x) & keep);
+}
 #else
-struct DoublePair
+/** N values with the arithmetic of vector lanes: each operator works lane by lane. */
+template <typename T, int N> struct Lanes
 {
-    double lane[2];
-    double& operator[] (int i) noexcept { return lane[i]; }
-    double operator[] (int i) const noexcept { return lane[i]; }
+    T lane[N];
+
+    T& operator[] (int i) noexcept { return lane[i]; }
+    T operator[] (int i) const noexcept { return lane[i]; }
+
+    template <typename Op> friend Lanes combine (Lanes a, Lanes b, Op op) noexcept
+    {
+        Lanes r;
+        for (int i = 0; i < N; ++i)
+            r.lane[i] = op (a.lane[i], b.lane[i]);
+        return r;
+    }
+    friend Lanes operator+ (Lanes a, Lanes b) noexcept
+    {
+        return combine (a, b, [] (T x, T y) { return x + y; });
+    }
+    friend Lanes operator- (Lanes a, Lanes b) noexcept
+    {
+        return combine (a, b, [] (T x, T y) { return x - y; });
+    }
+    friend Lanes operator* (Lanes a, Lanes b) noexcept
+    {
+        return combine (a, b, [] (T x, T y) { return x * y; });
+    }
 };
-struct FloatQuad
+
+using DoublePair = Lanes<double, 2>;
+using FloatQuad = Lanes<float, 4>;
+
+/** Lanes between -1e-8 and 1e-8 (and NaN lanes) become zero, as the biquad step snaps its output. */
+inline FloatQuad snappedToZero (FloatQuad x) noexcept
 {
-    float lane[4];
-    float& operator[] (int i) noexcept { return lane[i]; }
-    float operator[] (int i) const noexcept { return lane[i]; }
-};
+    for (int i = 0; i < 4; ++i)
+        if (!(x[i] < -1.0e-8f || x[i] > 1.0e-8f))
+            x[i] = 0.0f;
+    return x;
+}
 #endif
 
 /** The five high-cut filters (Lowpass) in three pairs of lanes: (left, right), (centre, left
@@ -61,27 +97,18 @@ struct HighCutBank
     DoublePair xm1[kPairs]{}, xm2[kPairs]{}, xm3[kPairs]{}, xm4[kPairs]{};
     DoublePair ym1[kPairs]{}, ym2[kPairs]{}, ym3[kPairs]{}, ym4[kPairs]{};
 
-    /** Copies the filters' coefficients and histories into the lanes (the unused lane gets zeros). */
+    /** Copies the filters' coefficients and histories into their lanes (the unused lane keeps the zeros
+        it was built with: zero coefficients and input keep it at zero). */
     void load (const Lowpass (&filters)[kFilters]) noexcept
     {
-        for (int f = 0; f < 2 * kPairs; ++f)
+        for (int f = 0; f < kFilters; ++f)
         {
             const int p = f / 2, l = f % 2;
-            if (f < kFilters)
-            {
-                const auto& s = filters[f];
-                a0[p][l] = s.a0, a1[p][l] = s.a1, a2[p][l] = s.a2, a3[p][l] = s.a3, a4[p][l] = s.a4;
-                b1[p][l] = s.b1, b2[p][l] = s.b2, b3[p][l] = s.b3, b4[p][l] = s.b4;
-                xm1[p][l] = s.xm1, xm2[p][l] = s.xm2, xm3[p][l] = s.xm3, xm4[p][l] = s.xm4;
-                ym1[p][l] = s.ym1, ym2[p][l] = s.ym2, ym3[p][l] = s.ym3, ym4[p][l] = s.ym4;
-            }
-            else
-            {
-                a0[p][l] = a1[p][l] = a2[p][l] = a3[p][l] = a4[p][l] = 0.0;
-                b1[p][l] = b2[p][l] = b3[p][l] = b4[p][l] = 0.0;
-                xm1[p][l] = xm2[p][l] = xm3[p][l] = xm4[p][l] = 0.0;
-                ym1[p][l] = ym2[p][l] = ym3[p][l] = ym4[p][l] = 0.0;
-            }
+            const auto& s = filters[f];
+            a0[p][l] = s.a0, a1[p][l] = s.a1, a2[p][l] = s.a2, a3[p][l] = s.a3, a4[p][l] = s.a4;
+            b1[p][l] = s.b1, b2[p][l] = s.b2, b3[p][l] = s.b3, b4[p][l] = s.b4;
+            xm1[p][l] = s.xm1, xm2[p][l] = s.xm2, xm3[p][l] = s.xm3, xm4[p][l] = s.xm4;
+            ym1[p][l] = s.ym1, ym2[p][l] = s.ym2, ym3[p][l] = s.ym3, ym4[p][l] = s.ym4;
         }
     }
 
@@ -100,21 +127,15 @@ struct HighCutBank
     /** Lowpass::processSample on every filter: io holds the five inputs and receives the outputs. */
     inline void process (double (&io)[kFilters]) noexcept
     {
-#if TOLVMARK_VECTOR_LANES
         DoublePair lanes[kPairs] = { DoublePair{ io[0], io[1] }, DoublePair{ io[2], io[3] },
                                      DoublePair{ io[4], 0.0 } };
         for (int p = 0; p < kPairs; ++p)
             lanes[p] = step (p, lanes[p]);
         io[0] = lanes[0][0], io[1] = lanes[0][1], io[2] = lanes[1][0], io[3] = lanes[1][1];
         io[4] = lanes[2][0];
-#else
-        for (int f = 0; f < kFilters; ++f)
-            io[f] = stepLane (f / 2, f % 2, io[f]);
-#endif
     }
 
 private:
-#if TOLVMARK_VECTOR_LANES
     inline DoublePair step (int p, DoublePair input) noexcept
     {
         const DoublePair output = a0[p] * input + a1[p] * xm1[p] + a2[p] * xm2[p] + a3[p] * xm3[p] +
@@ -130,23 +151,6 @@ private:
         ym1[p] = output;
         return output;
     }
-#else
-    inline double stepLane (int p, int l, double input) noexcept
-    {
-        const double output = a0[p][l] * input + a1[p][l] * xm1[p][l] + a2[p][l] * xm2[p][l] +
-                              a3[p][l] * xm3[p][l] + a4[p][l] * xm4[p][l] - b1[p][l] * ym1[p][l] -
-                              b2[p][l] * ym2[p][l] - b3[p][l] * ym3[p][l] - b4[p][l] * ym4[p][l];
-        xm4[p][l] = xm3[p][l];
-        xm3[p][l] = xm2[p][l];
-        xm2[p][l] = xm1[p][l];
-        xm1[p][l] = input;
-        ym4[p][l] = ym3[p][l];
-        ym3[p][l] = ym2[p][l];
-        ym2[p][l] = ym1[p][l];
-        ym1[p][l] = output;
-        return output;
-    }
-#endif
 };
 
 /** Three single-precision biquads (InlineIIRFilter), one per tank column, in the lanes of one vector
@@ -158,24 +162,17 @@ struct ShelfBank
     FloatQuad c0{}, c1{}, c2{}, c3{}, c4{};
     FloatQuad v1{}, v2{};
 
-    /** Copies the filters' coefficients and states into the lanes (the unused lane gets zeros). */
+    /** Copies the filters' coefficients and states into their lanes (the unused lane keeps the zeros it
+        was built with). */
     void load (const InlineIIRFilter (&filters)[kFilters]) noexcept
     {
-        for (int f = 0; f < 4; ++f)
+        for (int f = 0; f < kFilters; ++f)
         {
-            if (f < kFilters)
-            {
-                const float* c = filters[f].rawCoefficients();
-                c0[f] = c[0], c1[f] = c[1], c2[f] = c[2], c3[f] = c[3], c4[f] = c[4];
-                float s1, s2;
-                filters[f].getState (s1, s2);
-                v1[f] = s1, v2[f] = s2;
-            }
-            else
-            {
-                c0[f] = c1[f] = c2[f] = c3[f] = c4[f] = 0.0f;
-                v1[f] = v2[f] = 0.0f;
-            }
+            const float* c = filters[f].rawCoefficients();
+            c0[f] = c[0], c1[f] = c[1], c2[f] = c[2], c3[f] = c[3], c4[f] = c[4];
+            float s1, s2;
+            filters[f].getState (s1, s2);
+            v1[f] = s1, v2[f] = s2;
         }
     }
 
@@ -190,30 +187,10 @@ struct ShelfBank
      */
     inline FloatQuad process (FloatQuad input) noexcept
     {
-#if TOLVMARK_VECTOR_LANES
-        FloatQuad output = c0 * input + v1;
-
-        // Results between -1e-8 and 1e-8 (and NaN) become zero.
-        const FloatQuad limit = { 1.0e-8f, 1.0e-8f, 1.0e-8f, 1.0e-8f };
-        const IntQuad keep = (output < -limit) | (output > limit);
-        output = reinterpret_cast<FloatQuad> (reinterpret_cast<IntQuad> (output) & keep);
-
+        const FloatQuad output = snappedToZero (c0 * input + v1);
         v1 = c1 * input - c3 * output + v2;
         v2 = c2 * input - c4 * output;
         return output;
-#else
-        FloatQuad output;
-        for (int f = 0; f < 4; ++f)
-        {
-            float out = c0[f] * input[f] + v1[f];
-            if (!(out < -1.0e-8f || out > 1.0e-8f))
-                out = 0.0f;
-            v1[f] = c1[f] * input[f] - c3[f] * out + v2[f];
-            v2[f] = c2[f] * input[f] - c4[f] * out;
-            output[f] = out;
-        }
-        return output;
-#endif
     }
 };
 } // namespace vector_lanes / plain_lanes
