@@ -56,6 +56,16 @@ struct LineCursor
     const double* read = nullptr;
 };
 
+/** A set of delay lines ticked together, and the run they are in: block samples start to end - 1.
+    Audio thread. */
+struct LineRuns
+{
+    const int* lines = nullptr;
+    int count = 0;
+    int start = 0;
+    int end = 0; // a block's first sample starts the first run
+};
+
 /** The wobbling feedback gains (g1, widened) of tank columns 2 and 3 for one sample. */
 struct TankGains
 {

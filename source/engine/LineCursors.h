@@ -17,9 +17,9 @@ inline void QuellorAudioProcessor::listTickedLines() noexcept
                                             59, 60, 61, 62, 63, 64, 65, 66, 67, 68 };
     static constexpr int cascadeLinesA[3][4] = { { 25, 39, 45, 51 }, { 27, 41, 47, 53 }, { 29, 43, 49, 55 } };
 
-    numTickedLines = 0;
+    numNetworkLines = 0;
     for (int n : networkLines)
-        tickedLines[numTickedLines++] = n;
+        networkLineList[numNetworkLines++] = n;
 
     numCascadeLines = 0;
     for (int column = 0; column < 3; ++column)
@@ -56,16 +56,29 @@ inline void QuellorAudioProcessor::endLineRuns (const int* lines, int count, int
     }
 }
 
-/** beginLineRuns on the lines of listTickedLines. */
-inline int QuellorAudioProcessor::beginLineRuns (int maxLength) noexcept
+/** Ends the current runs of a set at block sample `sample` and starts new ones there. */
+inline void QuellorAudioProcessor::restartLineRuns (tolvmark::LineRuns& runs, int sample,
+                                                    int numSamples) noexcept
 {
-    return beginLineRuns (tickedLines, numTickedLines, maxLength);
+    endLineRuns (runs.lines, runs.count, sample - runs.start);
+    runs.start = sample;
+    runs.end = sample + beginLineRuns (runs.lines, runs.count, numSamples - sample);
 }
 
-/** endLineRuns on the lines of listTickedLines. */
-inline void QuellorAudioProcessor::endLineRuns (int length) noexcept
+/** Before a set's ticks at block sample `sample`: starts new runs when the current ones are used up,
+    and sets the run position. */
+inline void QuellorAudioProcessor::enterLineRuns (tolvmark::LineRuns& runs, int sample,
+                                                  int numSamples) noexcept
 {
-    endLineRuns (tickedLines, numTickedLines, length);
+    if (sample == runs.end)
+        restartLineRuns (runs, sample, numSamples);
+    runPosition = sample - runs.start;
+}
+
+/** Ends a set's runs at the end of the block. */
+inline void QuellorAudioProcessor::finishLineRuns (tolvmark::LineRuns& runs, int numSamples) noexcept
+{
+    endLineRuns (runs.lines, runs.count, numSamples - runs.start);
 }
 
 /** SimpleDelay::tick on line n at the current run position. */

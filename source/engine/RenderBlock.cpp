@@ -59,36 +59,13 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
     // Filters of one kind step side by side within the block (see FilterBanks.h).
     loadFilterBanks();
 
-    // Delay lines are written and read in runs of samples (see LineCursors.h).
-    listTickedLines();
-    int runStart = 0;
-    int runEnd = beginLineRuns (numSamples);
-    const auto startRunAt = [&] (int sample) noexcept
-    {
-        endLineRuns (sample - runStart);
-        runStart = sample;
-        runEnd = sample + beginLineRuns (numSamples - sample);
-    };
-
-    // The cascade's lines and the output delays have runs of their own, in their loops.
-    int cascadeRunStart = 0;
-    int cascadeRunEnd = beginLineRuns (cascadeLines, numCascadeLines, numSamples);
-    const auto startCascadeRunAt = [&] (int sample) noexcept
-    {
-        endLineRuns (cascadeLines, numCascadeLines, sample - cascadeRunStart);
-        cascadeRunStart = sample;
-        cascadeRunEnd = sample + beginLineRuns (cascadeLines, numCascadeLines, numSamples - sample);
-    };
-
+    // Delay lines are written and read in runs of samples (see LineCursors.h); each loop below has its
+    // own set of lines.
     static constexpr int outputDelayLines[5] = { 34, 35, 36, 37, 38 };
-    int outputRunStart = 0;
-    int outputRunEnd = beginLineRuns (outputDelayLines, 5, numSamples);
-    const auto startOutputRunAt = [&] (int sample) noexcept
-    {
-        endLineRuns (outputDelayLines, 5, sample - outputRunStart);
-        outputRunStart = sample;
-        outputRunEnd = sample + beginLineRuns (outputDelayLines, 5, numSamples - sample);
-    };
+    listTickedLines();
+    tolvmark::LineRuns networkRuns{ networkLineList, numNetworkLines };
+    tolvmark::LineRuns cascadeRuns{ cascadeLines, numCascadeLines };
+    tolvmark::LineRuns outputRuns{ outputDelayLines, 5 };
 
     for (int chunkStart = 0; chunkStart < numSamples; chunkStart += kChunk)
     {
@@ -144,16 +121,14 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
         // ties each sample to the ones before.
         for (int i = chunkStart; i < chunkEnd; ++i)
         {
-            if (i == runEnd)
-                startRunAt (i);
-            runPosition = i - runStart;
+            enterLineRuns (networkRuns, i, numSamples);
 
             // 3. The diffuser's modulator; a retuned line starts a new run before anything is ticked.
             stepDiffuserLfo<classic>();
             if (linesRetuned)
             {
                 linesRetuned = false;
-                startRunAt (i);
+                restartLineRuns (networkRuns, i, numSamples);
             }
 
             // 5. Input network, from the band-limited input taken ahead.
@@ -161,14 +136,8 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
 
             // 6-7. Tank and tap mixers.
             runTank<classic> (input.diffuserOutput, tankGainChunk[i - chunkStart]);
-            double tapSumX;
-            double columnInputs[3];
-            runTapMixers (tapSumX, columnInputs);
-
             auto& handed = networkChunk[i - chunkStart];
-            for (int column = 0; column < 3; ++column)
-                handed.columnInputs[column] = columnInputs[column];
-            handed.tapSumX = tapSumX;
+            runTapMixers (handed.tapSumX, handed.columnInputs);
             handed.input = input;
         }
 
@@ -176,9 +145,7 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
         // and nothing in the network depends on it.
         for (int i = chunkStart; i < chunkEnd; ++i)
         {
-            if (i == cascadeRunEnd)
-                startCascadeRunAt (i);
-            runPosition = i - cascadeRunStart;
+            enterLineRuns (cascadeRuns, i, numSamples);
 
             // 1. Cascade modulators; a retuned line starts a new run before anything is ticked.
             stepCascadeLfo (0);
@@ -187,7 +154,7 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
             if (linesRetuned)
             {
                 linesRetuned = false;
-                startCascadeRunAt (i);
+                restartLineRuns (cascadeRuns, i, numSamples);
             }
 
             // 8. Density cascade, then the output channels.
@@ -200,9 +167,7 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
         // The output stage loop.
         for (int i = chunkStart; i < chunkEnd; ++i)
         {
-            if (i == outputRunEnd)
-                startOutputRunAt (i);
-            runPosition = i - outputRunStart;
+            enterLineRuns (outputRuns, i, numSamples);
 
             // 9-11. Compander, matrix, output delays, high cut and levels.
             const auto wet = runOutputStage (outputChunk[i - chunkStart], levelGains);
@@ -248,9 +213,9 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
         }
     }
 
-    endLineRuns (numSamples - runStart);
-    endLineRuns (cascadeLines, numCascadeLines, numSamples - cascadeRunStart);
-    endLineRuns (outputDelayLines, 5, numSamples - outputRunStart);
+    finishLineRuns (networkRuns, numSamples);
+    finishLineRuns (cascadeRuns, numSamples);
+    finishLineRuns (outputRuns, numSamples);
     storeFilterBanks();
 
     if constexpr (!classic)

@@ -228,8 +228,8 @@ private:
     // The delay lines the current block ticks, and where each is written and read during the current
     // run of samples (see source/engine/LineCursors.h). Audio thread only.
     tolvmark::LineCursor lineCursors[69];
-    int tickedLines[69]{};
-    int numTickedLines = 0;
+    int networkLineList[69]{};
+    int numNetworkLines = 0;
     int cascadeLines[24]{};
     int numCascadeLines = 0;
     int runPosition = 0;       // sample of the current run
@@ -285,10 +285,11 @@ private:
                                          const double (&levelGains)[5]) noexcept;
     void updateMeter (float blockPeak) noexcept;
     void listTickedLines() noexcept;
-    int beginLineRuns (int maxLength) noexcept;
-    void endLineRuns (int length) noexcept;
     int beginLineRuns (const int* lines, int count, int maxLength) noexcept;
     void endLineRuns (const int* lines, int count, int length) noexcept;
+    void restartLineRuns (tolvmark::LineRuns& runs, int sample, int numSamples) noexcept;
+    void enterLineRuns (tolvmark::LineRuns& runs, int sample, int numSamples) noexcept;
+    void finishLineRuns (tolvmark::LineRuns& runs, int numSamples) noexcept;
     double tickLine (int n, double input) noexcept;
     void retuneLine (int n, double time) noexcept;
     void loadFilterBanks() noexcept;

@@ -5,7 +5,6 @@
 // interface hosts see.
 
 #include "processor/QuellorAudioProcessor.h"
-#include <initializer_list>
 
 struct ProcessorInspector
 {
@@ -66,27 +65,21 @@ struct ProcessorInspector
     template <bool classic, typename Processor = P>
     static tolvmark::InputNetworkOutputs runInputNetwork (Processor& p, double left, double right)
     {
-        beginOneSample (p, { 24, 32, 31, 0, 3, 1, 4, 2, 5 });
+        static constexpr int lines[] = { 24, 32, 31, 0, 3, 1, 4, 2, 5 };
+        p.beginLineRuns (lines, 9, 1);
         const auto out = p.template runInputNetwork<classic> (p.template runInputFilters<classic> (
             p.inputCompander, p.bandLimitFilters[0], p.bandLimitFilters[1], left, right));
-        p.endLineRuns (1);
+        p.endLineRuns (lines, 9, 1);
         return out;
     }
     template <bool classic, typename Processor = P> static void runTank (Processor& p, double diffuserOutput)
     {
-        beginOneSample (p, { 57, 58, 59, 60, 61, 62, 63, 64, 65, 66, 67, 68 });
+        static constexpr int lines[] = { 57, 58, 59, 60, 61, 62, 63, 64, 65, 66, 67, 68 };
+        p.beginLineRuns (lines, 12, 1);
         p.loadFilterBanks();
         p.template runTank<classic> (diffuserOutput, p.template wobbleTankGains<classic>());
         p.storeFilterBanks();
-        p.endLineRuns (1);
-    }
-    template <typename Processor = P>
-    static void beginOneSample (Processor& p, std::initializer_list<int> lines)
-    {
-        p.numTickedLines = 0;
-        for (int n : lines)
-            p.tickedLines[p.numTickedLines++] = n;
-        p.beginLineRuns (1);
+        p.endLineRuns (lines, 12, 1);
     }
 
     /** The coefficients (b0, b1, b2, a1, a2, normalised) a JUCE IIR filter currently holds. */
