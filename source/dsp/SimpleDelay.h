@@ -50,7 +50,7 @@ public:
         clears the buffer; the read and write positions are kept. A count above capacity-1 is kept (the
         tick then reads at capacity - delaySamples + writeIndex, or slot 0), except that a count that
         does not fit a 32-bit integer (or comes from an infinite time) becomes capacity-1, and a negative
-        or NaN count becomes 0. Message thread (preparation); touches all 150,000 samples; no allocation.
+        or NaN count becomes 0. Message thread (preparation); constant time, no allocation.
     */
     void setSampleRate (double newSampleRate) noexcept
     {
@@ -67,55 +67,62 @@ public:
         clear();
     }
 
-    /** Sets every sample of the buffer to 0; positions, time and delay stay. Touches all 150,000 samples;
-        no allocation. */
-    void clear() noexcept
+    /** Empties the line: from now on every slot not written since this call reads as 0, exactly as if
+        the whole buffer had been set to 0. Positions, time and delay stay. Constant time (only the count
+        of samples written since the clear is reset; stale slots are zeroed when a run is about to read
+        them); any thread that owns the line, no allocation. */
+    void clear() noexcept { samplesWritten = 0; }
+
+    /** True once every slot has been written since the last clear, so every read returns the slot as
+        it stands. Inline; no allocation. */
+    inline bool isFilled() const noexcept { return samplesWritten >= capacity; }
+
+    /** The sample slot `slot` (0..capacity-1) holds as reads see it: what was last written there if
+        that was since the last clear, otherwise 0. Any thread that owns the line; no allocation. */
+    double storedSample (int slot) const noexcept
     {
-        if (capacity > 0)
-            std::fill (buffer.begin(), buffer.begin() + capacity, 0.0);
+        if (isFilled())
+            return buffer[static_cast<size_t> (slot)];
+        const int sinceNextWrite = ageOf (writeIndex, slot);
+        const int age = sinceNextWrite == 0 ? capacity : sinceNextWrite; // ticks since it was written
+        return age <= samplesWritten ? buffer[static_cast<size_t> (slot)] : 0.0;
     }
 
-    /** Sets to 0 the `count` slots written last (the ones just before writeIndex, going back and wrapping),
-        or the whole buffer when count reaches the capacity. When every other slot is already 0 (nothing
-        else was written since the buffer was last cleared), this clears the line as clear() does, for
-        the cost of what was written. Positions, time and delay stay. No allocation. */
-    void clearRecent (long long count) noexcept
+    /** What a read of slot `read` returns at the tick that writes slot `write` (after the write): the
+        slot's sample if it was written since the last clear, otherwise 0. Inline; no allocation. */
+    inline double readAt (int write, int read) const noexcept
     {
-        if (count >= capacity || count < 0)
-        {
-            clear();
-            return;
-        }
-
-        const int recent = static_cast<int> (count);
-        const int firstInLine = writeIndex - recent;
-
-        if (firstInLine >= 0)
-        {
-            std::fill (buffer.begin() + firstInLine, buffer.begin() + writeIndex, 0.0);
-        }
-        else
-        {
-            std::fill (buffer.begin(), buffer.begin() + writeIndex, 0.0);
-            std::fill (buffer.begin() + (capacity + firstInLine), buffer.begin() + capacity, 0.0);
-        }
+        const double sample = buffer[static_cast<size_t> (read)];
+        if (isFilled())
+            return sample;
+        return ageOf (write, read) < samplesWritten ? sample : 0.0;
     }
 
     /** Writes one sample and returns the sample delaySamples ticks old (the input itself for a delay of
-        0). Audio thread; inline, no allocation. */
+        0; 0 for a slot not written since the last clear). Audio thread; inline, no allocation. */
     inline double tick (double input) noexcept
     {
         buffer[static_cast<size_t> (writeIndex)] = input;
+        if (!isFilled())
+            ++samplesWritten;
 
         readIndex = readIndexFor (writeIndex);
 
-        const double output = buffer[static_cast<size_t> (readIndex)];
+        const double output = readAt (writeIndex, readIndex);
 
         ++writeIndex;
         if (writeIndex >= capacity)
             writeIndex -= capacity;
 
         return output;
+    }
+
+    /** How many ticks ago slot `read` was last written, seen from the tick that writes slot `write`
+        (0 for that slot itself, up to capacity-1). Inline; no allocation. */
+    inline int ageOf (int write, int read) const noexcept
+    {
+        const int age = write - read;
+        return age < 0 ? age + capacity : age;
     }
 
     /** The slot a tick writing slot `write` reads: write - delaySamples, wrapped once into the buffer
@@ -136,8 +143,11 @@ public:
     /** Starts a run of ticks done directly on the buffer: tick k of the run (k = 0, 1, ...) writes
         write[k] and then reads read[k], exactly as tick() would. Returns how many ticks the run may
         take (at least 1): as many as neither position wraps (one while a delay beyond the capacity
-        holds the read on slot 0). The delay must not change during the run; finish it with endRun.
-        Audio thread; no allocation. */
+        holds the read on slot 0). While the line refills after a clear, the slots the run would read
+        that were not written since the clear are set to 0 first, so plain loads return what tick()
+        returns. The delay must not change during the run; finish it with endRun. Audio thread; no
+        allocation (zeroes at most the run's length while the line refills, nothing once it is full).
+    */
     inline int beginRun (double*& write, const double*& read) noexcept
     {
         const int firstRead = readIndexFor (writeIndex);
@@ -146,15 +156,24 @@ public:
 
         const bool readHeldAtStart =
             writeIndex - delaySamples < 0 && capacity - delaySamples + writeIndex < 0;
-        if (readHeldAtStart)
-            return 1;
+        const int length = readHeldAtStart ? 1 : capacity - std::max (writeIndex, firstRead);
 
-        return capacity - std::max (writeIndex, firstRead);
+        if (!isFilled())
+        {
+            // Tick k reads a slot written ageOf() - k ticks before the run; it holds nothing written
+            // since the clear while that is more than the samples written so far. Those slots are
+            // written again only after the run has read them.
+            const int unwritten = std::min (length, ageOf (writeIndex, firstRead) - samplesWritten);
+            if (unwritten > 0)
+                std::fill (buffer.begin() + firstRead, buffer.begin() + (firstRead + unwritten), 0.0);
+        }
+
+        return length;
     }
 
-    /** Ends a run begun by beginRun after `count` ticks (0 up to the run's length), leaving writeIndex
-        and readIndex where tick() would have left them; `read` is the pointer beginRun gave. Audio
-        thread; no allocation. */
+    /** Ends a run begun by beginRun after `count` ticks (0 up to the run's length), leaving writeIndex,
+        readIndex and the count of samples written since the clear where tick() would have left them;
+        `read` is the pointer beginRun gave. Audio thread; no allocation. */
     inline void endRun (int count, const double* read) noexcept
     {
         if (count <= 0)
@@ -164,6 +183,8 @@ public:
         writeIndex += count;
         if (writeIndex >= capacity)
             writeIndex -= capacity;
+        if (!isFilled())
+            samplesWritten = std::min (capacity, samplesWritten + count);
     }
 
     /** The line's own sample rate in Hz. */
@@ -180,4 +201,6 @@ public:
     int readIndex = 0;
     /** Delay time in tenths of a second. */
     double time = 0.0;
+    /** Samples written since the last clear, up to capacity: slots written longer ago read as 0. */
+    int samplesWritten = 0;
 };

@@ -78,6 +78,14 @@ struct WetSignals
     double left = 0.0, right = 0.0, centre = 0.0, leftSurround = 0.0, rightSurround = 0.0;
 };
 
+/** What the parameters fix for a whole block (they change only between blocks), read at its head. */
+struct BlockSettings
+{
+    double levelGains[5]{}; // left, right, centre, left surround, right surround: level x 2.5
+    float mix = 1.0f;       // dry/wet mix
+    bool reversed = false;  // surround switch: front and rear exchanged
+};
+
 /** The four output channels a-d of one sample, before the output compander. */
 struct OutputChannels
 {

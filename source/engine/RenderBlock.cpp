@@ -52,9 +52,13 @@ void QuellorAudioProcessor::updateMeter (float blockPeak) noexcept
 
 template <bool classic, typename SampleType>
 void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChannels, int numSamples,
-                                           const double (&levelGains)[5]) noexcept
+                                           const BlockSettings& settings) noexcept
 {
     float blockPeak = 0.0f;
+
+    const SampleType dryGain = static_cast<SampleType> (1.0f - settings.mix);
+    const double wetGain = static_cast<double> (settings.mix);
+    const bool reversed = settings.reversed;
 
     // Filters of one kind step side by side within the block (see FilterBanks.h).
     loadFilterBanks();
@@ -170,13 +174,9 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
             enterLineRuns (outputRuns, i, numSamples);
 
             // 9-11. Compander, matrix, output delays, high cut and levels.
-            const auto wet = runOutputStage (outputChunk[i - chunkStart], levelGains);
+            const auto wet = runOutputStage (outputChunk[i - chunkStart], settings.levelGains);
 
             // 12. Mix into the host channels.
-            const float mix = fmix.load (std::memory_order_relaxed);
-            const bool reversed = surroundSwitch.load (std::memory_order_relaxed) != 0;
-            const SampleType dryGain = static_cast<SampleType> (1.0f - mix);
-            const double wetGain = static_cast<double> (mix);
 
             const double frontLeft = reversed ? wet.leftSurround : wet.left;
             const double frontRight = reversed ? wet.rightSurround : wet.right;
@@ -242,12 +242,14 @@ template <typename SampleType> void QuellorAudioProcessor::renderBlock (juce::Au
 
     const juce::ScopedNoDenormals noDenormals;
 
-    const double levelGains[5] = { static_cast<double> (leftLevel.load (std::memory_order_relaxed) * 2.5f),
-                                   static_cast<double> (rightLevel.load (std::memory_order_relaxed) * 2.5f),
-                                   static_cast<double> (centerLevel.load (std::memory_order_relaxed) * 2.5f),
-                                   static_cast<double> (leftSLevel.load (std::memory_order_relaxed) * 2.5f),
-                                   static_cast<double> (rightSLevel.load (std::memory_order_relaxed) *
-                                                        2.5f) };
+    BlockSettings settings;
+    settings.levelGains[0] = static_cast<double> (leftLevel.load (std::memory_order_relaxed) * 2.5f);
+    settings.levelGains[1] = static_cast<double> (rightLevel.load (std::memory_order_relaxed) * 2.5f);
+    settings.levelGains[2] = static_cast<double> (centerLevel.load (std::memory_order_relaxed) * 2.5f);
+    settings.levelGains[3] = static_cast<double> (leftSLevel.load (std::memory_order_relaxed) * 2.5f);
+    settings.levelGains[4] = static_cast<double> (rightSLevel.load (std::memory_order_relaxed) * 2.5f);
+    settings.mix = fmix.load (std::memory_order_relaxed);
+    settings.reversed = surroundSwitch.load (std::memory_order_relaxed) != 0;
 
     for (int b = 0; b < 9; ++b)
         for (int c = 0; c < wireBuffers[b].getNumChannels(); ++c)
@@ -278,12 +280,10 @@ template <typename SampleType> void QuellorAudioProcessor::renderBlock (juce::Au
         return;
     }
 
-    samplesSinceClear += numSamples;
-
     if (classic)
-        renderSamples<true> (host, channelsToProcess, numSamples, levelGains);
+        renderSamples<true> (host, channelsToProcess, numSamples, settings);
     else
-        renderSamples<false> (host, channelsToProcess, numSamples, levelGains);
+        renderSamples<false> (host, channelsToProcess, numSamples, settings);
 }
 
 void QuellorAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer&)

@@ -269,7 +269,6 @@ void QuellorAudioProcessor::prepareToPlay (double sampleRate, int)
 
     for (int n = 24; n < 69; ++n)
         delayLine (n).setSampleRate (sampleRate);
-    samplesSinceClear = 0; // setSampleRate cleared every line
 
     inputCompander.setSampleRate (sampleRate);
     outputCompander.setSampleRate (sampleRate);
@@ -283,12 +282,13 @@ void QuellorAudioProcessor::prepareToPlay (double sampleRate, int)
 void QuellorAudioProcessor::reset()
 {
     const juce::ScopedLock lock (getCallbackLock());
+    clearNetwork();
+}
 
-    // Every delay line is ticked at most once per processed sample, so only the slots written since
-    // the last clear can hold anything: clearing those clears the line.
+void QuellorAudioProcessor::clearNetwork() noexcept
+{
     for (int n = 0; n < 69; ++n)
-        delayLine (n).clearRecent (samplesSinceClear);
-    samplesSinceClear = 0;
+        delayLine (n).clear();
 
     bandLimitFilters[0].reset();
     for (auto& filter : highCutFilters)

@@ -123,34 +123,55 @@ void QuellorAudioProcessor::setParameter (int index, float value)
     // set of coefficients (never a half-written filter).
     const juce::ScopedLock lock (getCallbackLock());
 
+    if (storeParameter (index, value))
+        clearNetwork();
+
+    updateCoefficients();
+}
+
+bool QuellorAudioProcessor::storeParameter (int index, float value) noexcept
+{
     if (auto* flag = flagParameter (index))
     {
         // Any value other than 0 (NaN included) switches on.
         flag->store (value != 0.0f ? 1 : 0, std::memory_order_relaxed);
+        return false;
     }
-    else if (auto* stored = floatParameter (index))
-    {
-        // A non-finite value would poison every coefficient derived from it: keep the previous one.
-        if (std::isfinite (value))
-        {
-            stored->store (value, std::memory_order_relaxed);
 
-            if (index == kPredelay)
-            {
-                applyPredelayTimes();
-                reset();
-            }
-            else if (index == kHighCut2)
-            {
-                applyHighCut();
-            }
-            else if (index == kOversampling)
-            {
-                applyOversamplingFactor();
-                reset();
-            }
-        }
+    auto* stored = floatParameter (index);
+
+    // A non-finite value would poison every coefficient derived from it: keep the previous one.
+    if (stored == nullptr || !std::isfinite (value))
+        return false;
+
+    stored->store (value, std::memory_order_relaxed);
+
+    switch (index)
+    {
+        case kPredelay:
+            applyPredelayTimes();
+            return true;
+        case kHighCut2:
+            applyHighCut();
+            return false;
+        case kOversampling:
+            applyOversamplingFactor();
+            return true;
+        default:
+            return false;
     }
+}
+
+void QuellorAudioProcessor::applyParameterSet (const int* indexes, const float* values, int count)
+{
+    const juce::ScopedLock lock (getCallbackLock());
+
+    bool clear = false;
+    for (int i = 0; i < count; ++i)
+        clear = storeParameter (indexes[i], values[i]) || clear;
+
+    if (clear)
+        clearNetwork();
 
     updateCoefficients();
 }

@@ -322,8 +322,16 @@ void QuellorAudioProcessor::setCurrentProgram (int index)
     for (int i = 0; i < kNumParameters; ++i)
         before[i] = parameterValue (i);
 
-    for (const auto entry : applicationOrder)
-        setParameter (parameterOfRecordEntry[entry], (float) record.values[entry]);
+    int indexes[16];
+    float values[16];
+    for (int k = 0; k < 16; ++k)
+    {
+        indexes[k] = parameterOfRecordEntry[applicationOrder[k]];
+        values[k] = (float) record.values[applicationOrder[k]];
+    }
+
+    // One change: no block hears half a program, and the network is cleared once.
+    applyParameterSet (indexes, values, 16);
 
     // Hosts keep their own copy of every value (JUCE's VST3 wrapper drops a host set that equals that
     // copy): tell them each value the program changed, as a preset load through the host would.
@@ -421,13 +429,25 @@ void QuellorAudioProcessor::setStateInformation (const void* data, int sizeInByt
 
     // Every value is normalised: a value outside 0..1 (only a damaged or edited block has one) is
     // brought into range, so that host and processor agree on it.
+    int indexes[kNumParameters];
+    float clipped[kNumParameters];
+    int count = 0;
+
     for (const auto entry : applicationOrder)
     {
         const auto index = parameterOfRecordEntry[entry];
 
         if (values[index].has_value())
-            setParameter (index, juce::jlimit (0.0f, 1.0f, (float) *values[index]));
+        {
+            indexes[count] = index;
+            clipped[count] = juce::jlimit (0.0f, 1.0f, (float) *values[index]);
+            ++count;
+        }
     }
+
+    // One change, as a program is: no block runs between two of the restored values.
+    if (count > 0)
+        applyParameterSet (indexes, clipped, count);
 
     if (program.has_value())
         curProgram.store (*program, std::memory_order_relaxed);

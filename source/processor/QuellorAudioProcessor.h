@@ -218,7 +218,6 @@ private:
     double tankColumnDb[3]{};
     double tankTapDb[3][4]{};
     int cascadeStageCount = 1;
-    long long samplesSinceClear = 0; // samples processed since the delay lines were last cleared
     tolvmark::CrossfadeLfo cascadeLfos[3];
     tolvmark::CrossfadeLfo gainLfo;
     tolvmark::CrossfadeLfo diffuserLfo;
@@ -260,12 +259,26 @@ private:
     void applyOversamplingFactor();
     void updateCoefficients();
 
+    /** Stores one parameter value and retunes what depends on it directly (pre-delay lines, high-cut
+        filters, density factor), without the coefficient update. Returns true when the value asks for
+        the network to be cleared. Caller holds the callback lock; no allocation. */
+    bool storeParameter (int index, float value) noexcept;
+
+    /** Clears the network's signal memory (what reset does, without taking the callback lock, which
+        the caller holds). Constant time: the delay lines only forget what they were written. */
+    void clearNetwork() noexcept;
+
+    /** Applies a whole set of values as one change, under the callback lock: each present value is
+        stored in the order given, then the network is cleared once if any value asks for it, and the
+        coefficients are updated once. No block runs in between. No allocation. */
+    void applyParameterSet (const int* indexes, const float* values, int count);
+
     template <typename SampleType> void renderBlock (juce::AudioBuffer<SampleType>& buffer);
 
     // The engine's per-sample stages, in the order the signal flows (source/engine/).
     template <bool classic, typename SampleType>
     void renderSamples (SampleType* const* host, int numChannels, int numSamples,
-                        const double (&levelGains)[5]) noexcept;
+                        const tolvmark::BlockSettings& settings) noexcept;
     void setUpModulators() noexcept;
     void updateModulatorConstants() noexcept;
     void stepCascadeLfo (int column) noexcept;

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <limits>
@@ -126,6 +127,7 @@ TEST (DspSimpleDelay, ReadsBeforeTheWriteIndexComeFromTheEndOfTheBuffer)
         delay->tick (1.0 + i);
 
     delay->buffer[149900] = -7.0;
+    delay->samplesWritten = SimpleDelay::kCapacity; // as if written all the way round
     delay->delaySamples = 200;
     EXPECT_EQ (delay->tick (0.0), -7.0);
     EXPECT_EQ (delay->readIndex, 149900);
@@ -175,8 +177,8 @@ TEST (DspSimpleDelay, SetSampleRateRecomputesWithoutTheBoundAndClears)
         EXPECT_EQ (delay->delaySamples, c.expectedSamples);
         EXPECT_EQ (delay->writeIndex, writeIndex);
         EXPECT_EQ (delay->readIndex, readIndex);
-        for (double sample : delay->buffer)
-            ASSERT_EQ (sample, 0.0);
+        for (int slot = 0; slot < delay->capacity; ++slot)
+            ASSERT_EQ (delay->storedSample (slot), 0.0) << "slot " << slot;
     }
 }
 
@@ -270,7 +272,7 @@ TEST (DspSimpleDelay, ArbitraryTimesAndRatesNeverLeaveTheBuffer)
     }
 }
 
-TEST (DspSimpleDelay, ClearZeroesTheBufferOnly)
+TEST (DspSimpleDelay, ClearSilencesEverySlotAndKeepsTheSettings)
 {
     auto delay = makeDelay (48000.0, 0.02);
     for (int i = 0; i < 300; ++i)
@@ -280,13 +282,101 @@ TEST (DspSimpleDelay, ClearZeroesTheBufferOnly)
 
     delay->clear();
 
-    for (double sample : delay->buffer)
-        ASSERT_EQ (sample, 0.0);
+    for (int slot = 0; slot < delay->capacity; ++slot)
+        ASSERT_EQ (delay->storedSample (slot), 0.0) << "slot " << slot;
     EXPECT_EQ (delay->writeIndex, writeIndex);
     EXPECT_EQ (delay->readIndex, readIndex);
     EXPECT_EQ (delay->delaySamples, 96);
     EXPECT_EQ (delay->time, 0.02);
     EXPECT_EQ (delay->sampleRate, 48000.0);
+}
+
+// A clear costs nothing, so it must not matter how the line is read afterwards: ticks and runs (the
+// engine's direct reads) must return what a line whose memory really was zeroed returns, through wraps,
+// delay changes, clears in quick succession and clears during the refill.
+TEST (DspSimpleDelay, ReadsAfterAClearMatchALineWhoseMemoryWasZeroed)
+{
+    struct Case
+    {
+        const char* name;
+        int startWrite; // write position when the sequence starts (the line full of old samples)
+        int maxDelay;   // delays are drawn from 0..maxDelay
+        int maxRun;     // runs of 1..maxRun ticks
+        int clearEvery; // a clear about once in this many steps
+    };
+    const Case cases[] = {
+        { "short delays, frequent clears", 1000, 40, 16, 6 },
+        { "across the wrap", SimpleDelay::kCapacity - 300, 700, 64, 20 },
+        { "long delays beyond the refill", 5, 149999, 4000, 30 },
+        { "delays beyond the capacity", 140000, 200000, 3, 40 },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        auto line = std::make_unique<SimpleDelay>();
+        std::vector<double> plain (SimpleDelay::kCapacity, 0.0);
+        std::mt19937 random (17);
+
+        // Old samples everywhere, as after a long run.
+        for (int slot = 0; slot < SimpleDelay::kCapacity; ++slot)
+            line->buffer[(size_t) slot] = plain[(size_t) slot] = 1.0 + slot;
+        line->samplesWritten = SimpleDelay::kCapacity;
+        line->writeIndex = c.startWrite;
+
+        const auto plainTick = [&] (int write, int delay, double input)
+        {
+            plain[(size_t) write] = input;
+            int read = write - delay;
+            if (read < 0)
+                read = std::max (0, SimpleDelay::kCapacity - delay + write);
+            return plain[(size_t) read];
+        };
+
+        double input = -1.0;
+        for (int step = 0; step < 3000; ++step)
+        {
+            const auto pick = random() % (unsigned) c.clearEvery;
+            if (pick == 0)
+            {
+                line->clear();
+                std::fill (plain.begin(), plain.end(), 0.0);
+                continue;
+            }
+            if (pick == 1)
+                line->delaySamples = (int) (random() % (unsigned) (c.maxDelay + 1));
+
+            const int length = 1 + (int) (random() % (unsigned) c.maxRun);
+            if (step % 2 == 0)
+            {
+                for (int k = 0; k < length; ++k, input -= 1.0)
+                {
+                    const int write = line->writeIndex;
+                    const double expected = plainTick (write, line->delaySamples, input);
+                    ASSERT_EQ (line->tick (input), expected)
+                        << "tick at write " << write << ", step " << step;
+                }
+            }
+            else
+            {
+                double* write = nullptr;
+                const double* read = nullptr;
+                const int startWrite = line->writeIndex;
+                const int count = std::min (length, line->beginRun (write, read));
+                for (int k = 0; k < count; ++k, input -= 1.0)
+                {
+                    write[k] = input;
+                    const double expected =
+                        plainTick ((startWrite + k) % SimpleDelay::kCapacity, line->delaySamples, input);
+                    ASSERT_EQ (read[k], expected) << "run at write " << startWrite + k << ", step " << step;
+                }
+                line->endRun (count, read);
+            }
+        }
+
+        for (int slot = 0; slot < SimpleDelay::kCapacity; ++slot)
+            ASSERT_EQ (line->storedSample (slot), plain[(size_t) slot]) << "slot " << slot;
+    }
 }
 
 // ----------------------------------------------------------------------------------------------------

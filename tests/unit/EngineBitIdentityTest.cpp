@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -37,11 +38,23 @@ struct ParameterChange
 
 using Settings = std::vector<ParameterChange>;
 
-/** Parameter changes applied before block number `block` (and after the previous one). */
+/** What happens between two blocks. */
+enum class Action
+{
+    parameters, // the changes, one setParameter each
+    reset,      // reset(), as a host or a retune does
+    program,    // setCurrentProgram (program); the reference stores the program's values one by one
+    restore     // setStateInformation of a state holding the changes; the reference stores its values
+};
+
+/** Parameter changes (or another action) applied before block number `block` (and after the previous
+    one). */
 struct TimedChanges
 {
     int block;
     Settings changes;
+    Action action = Action::parameters;
+    int program = 0;
 };
 
 enum class Input
@@ -99,6 +112,19 @@ Settings program (int number, const Settings& overrides = {})
     s.push_back ({ kUseClassic, static_cast<float> (r[14]) });
     s.insert (s.end(), overrides.begin(), overrides.end());
     return s;
+}
+
+/** The block at which a scenario of fixed block size has processed `samples` samples. */
+int blockAt (std::int64_t samples, int blockSize)
+{
+    return static_cast<int> (samples / blockSize);
+}
+
+/** A clock far past the guard against early program changes, so scenarios may change programs at once. */
+juce::uint32 lateClock()
+{
+    static std::atomic<juce::uint32> now{ 0 };
+    return now += 1000;
 }
 
 /** Program "Standard" with the given path and oversampling value. */
@@ -280,10 +306,71 @@ std::vector<Scenario> scenarios()
         { "LowRate8k_classic_stereo_64_burst", 8000, 2, program (1, { { kLow, 1.0f } }), 2.0, 64,
           Input::burst },
 
+        // Clears: every read of a slot not written since a clear must give 0, as if the memory had been
+        // zeroed. After runs longer than the lines hold, around the write positions' wrap (150,000
+        // samples), several in a row, one during the refill after another, and clears that come with
+        // program changes and state restores, in every layout's channel count.
+        { "Clears_afterLongRun_48k_stereo_512_noise",
+          48000,
+          2,
+          program (0),
+          4.2,
+          512,
+          Input::noise,
+          { { blockAt (170000, 512), {}, Action::reset },
+            { blockAt (176000, 512), { { kPredelay, 0.8f } } },
+            { blockAt (180000, 512), {}, Action::reset },
+            { blockAt (180000, 512) + 1, {}, Action::reset },
+            { blockAt (180000, 512) + 2, { { kOversampling, 0.25f } } },
+            { blockAt (180000, 512) + 6, {}, Action::reset }, // lines still refilling
+            { blockAt (190000, 512), { { kOversampling, 0.75f } } } } },
+        { "Clears_aroundTheWrap_44k_51_10_noise",
+          44100,
+          6,
+          program (8),
+          3.5,
+          10,
+          Input::noise,
+          { { blockAt (149990, 10), {}, Action::reset },
+            { blockAt (150010, 10), {}, Action::reset },
+            { blockAt (150500, 10), { { kPredelay, 1.0f } } },
+            { blockAt (151000, 10), {}, Action::program, 6 } } },
+        { "Clears_programChanges_96k_712_random_sine",
+          96000,
+          10,
+          program (1),
+          2.2,
+          0,
+          Input::sine,
+          { { 30, {}, Action::program, 6 },
+            { 32, {}, Action::program, 9 }, // during the refill
+            { 60, {}, Action::program, 3 },
+            { 61, {}, Action::reset },
+            { 90, {}, Action::program, 2 } } },
+        { "Clears_stateRestores_48k_mono_256_noise",
+          48000,
+          1,
+          program (4),
+          3.4,
+          256,
+          Input::noise,
+          { { 200, program (6, { { kDecay, 0.7f }, { kMix, 0.4f } }), Action::restore },
+            { 203, program (0, { { kUseClassic, 0.0f } }), Action::restore },
+            { 590, program (2), Action::restore },
+            { 600, {}, Action::program, 7 } } },
+        { "Clears_impulseAfterLongRun_44k_stereo_64_impulse",
+          44100,
+          2,
+          program (5),
+          3.6,
+          64,
+          Input::impulse,
+          { { blockAt (150000, 64), {}, Action::reset }, { blockAt (152000, 64), {}, Action::reset } } },
+
         { "Unprepared_classic_stereo_256_noise", 44100, 2, {}, 2.0, 256, Input::noise, {}, {}, false },
 
         // A preparation at 12 MHz: the long-tap lines count more samples than they hold, so their reads
-        // stay on slot 0 for a while, then move on.
+        // stay on slot 0 for a while, then move on; clears while they do.
         { "BeyondCapacity_12M_stereo_random_noise",
           12000000,
           2,
@@ -291,7 +378,7 @@ std::vector<Scenario> scenarios()
           0.03,
           0,
           Input::noise,
-          {},
+          { { 150, {}, Action::reset }, { 151, {}, Action::reset }, { 400, {}, Action::reset } },
           {},
           true,
           program (0),
@@ -315,7 +402,7 @@ TEST_P (EngineBitIdentity, OutputAndMeterMatchTheReferenceToTheBit)
 {
     const Scenario& sc = GetParam();
 
-    auto plugin = std::make_unique<QuellorAudioProcessor>();
+    auto plugin = std::make_unique<QuellorAudioProcessor> (&lateClock);
     auto reference = std::make_unique<tolvmark_reference::ReferenceReverb>();
 
     juce::AudioProcessor::BusesLayout layout;
@@ -359,8 +446,42 @@ TEST_P (EngineBitIdentity, OutputAndMeterMatchTheReferenceToTheBit)
     for (int block = 0; position < totalSamples; ++block)
     {
         for (const auto& timed : sc.changes)
-            if (timed.block == block)
-                apply (timed.changes);
+        {
+            if (timed.block != block)
+                continue;
+
+            switch (timed.action)
+            {
+                case Action::parameters:
+                    apply (timed.changes);
+                    break;
+                case Action::reset:
+                    plugin->reset();
+                    reference->reset();
+                    break;
+                case Action::program:
+                    plugin->setCurrentProgram (timed.program);
+                    ASSERT_EQ (plugin->getCurrentProgram(), timed.program);
+                    for (const auto& change : program (timed.program))
+                        reference->setParameter (change.index, change.value);
+                    break;
+                case Action::restore:
+                {
+                    auto donor = std::make_unique<QuellorAudioProcessor>();
+                    for (const auto& change : timed.changes)
+                        donor->setParameter (change.index, change.value);
+                    juce::MemoryBlock state;
+                    donor->getStateInformation (state);
+                    plugin->setStateInformation (state.getData(), (int) state.getSize());
+                    for (int index : { 0, 1, 2, 3, 4, 5, 6, 7, 9, 10, 11, 12, 13, 14, 15, 8 })
+                    {
+                        ASSERT_EQ (plugin->getParameter (index), donor->getParameter (index)) << index;
+                        reference->setParameter (index, donor->getParameter (index));
+                    }
+                    break;
+                }
+            }
+        }
 
         int n = sc.blockSize;
         if (n == 0)

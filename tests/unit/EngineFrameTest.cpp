@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -306,6 +308,13 @@ unsigned floatingPointControl()
 int nextReadSlot (const SimpleDelay& line)
 {
     return (line.writeIndex - line.delaySamples + line.capacity) % line.capacity;
+}
+
+/** Puts `value` in the slot the line's next tick reads, as if it had been written that many ticks ago. */
+void placeAtNextRead (SimpleDelay& line, double value)
+{
+    line.buffer[(size_t) nextReadSlot (line)] = value;
+    line.samplesWritten = std::max (line.samplesWritten, line.delaySamples);
 }
 
 /** Slot the line's last tick wrote. */
@@ -1141,7 +1150,7 @@ TEST_P (EngineInputNetwork, UnitImpulseAtThePredelayOutputPassesStraightThroughT
     // A 1 waiting at the pre-delay line's output, everything else silent.
     auto& predelay = PI::delayLine (*p, 24);
     predelay.setDelayTime (0.02);
-    predelay.buffer[(size_t) nextReadSlot (predelay)] = 1.0;
+    placeAtNextRead (predelay, 1.0);
     ASSERT_EQ (PI::diffuserLfo (*p).phase, 0.0);
 
     const auto first = run();
@@ -1216,8 +1225,8 @@ TEST_P (EngineInputNetwork, CrossfadeWeightChoosesTheLinesTheFeedbackComesFrom)
         {
             auto& a = PI::delayLine (*p, section);
             auto& b = PI::delayLine (*p, section + 3);
-            a.buffer[(size_t) nextReadSlot (a)] = 2.0;
-            b.buffer[(size_t) nextReadSlot (b)] = 3.0;
+            placeAtNextRead (a, 2.0);
+            placeAtNextRead (b, 3.0);
         }
         PI::diffuserLfo (*p).phase = c.phase;
 

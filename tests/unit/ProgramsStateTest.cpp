@@ -36,7 +36,7 @@ std::unique_ptr<QuellorAudioProcessor> makeProcessor (juce::uint32 constructedAt
     return processor;
 }
 
-/** Records the order of setParameter calls, then stores as the processor does. */
+/** Records the setParameter calls that reach the processor, then stores as the processor does. */
 struct RecordingProcessor : public QuellorAudioProcessor
 {
     using QuellorAudioProcessor::QuellorAudioProcessor;
@@ -146,7 +146,7 @@ TEST (FactoryPrograms, ListsTenNamedProgramsWithoutApplyingOneAtConstruction)
     EXPECT_EQ (processor->getParameter (kPredelay), 0.0f);
 }
 
-TEST (FactoryPrograms, ProgramFourStoresItsValuesWithTheClassicSwitchLast)
+TEST (FactoryPrograms, ProgramFourStoresItsValuesAsOneChange)
 {
     fakeNow = 100;
     auto recording = std::make_unique<RecordingProcessor> (&fakeClock); // far too large for the stack
@@ -163,8 +163,9 @@ TEST (FactoryPrograms, ProgramFourStoresItsValuesWithTheClassicSwitchLast)
     EXPECT_EQ (processor.getParameter (kMix), 0.6f);
     EXPECT_EQ (processor.getParameter (kPredelay), 0.2f);
 
-    const std::vector<int> expectedOrder{ 0, 1, 2, 3, 4, 5, 6, 7, 9, 10, 11, 12, 13, 14, 15, 8 };
-    EXPECT_EQ (processor.calls, expectedOrder);
+    // The values are stored together under the callback lock, not by one setParameter call each (each
+    // of which would let a block run in between).
+    EXPECT_TRUE (processor.calls.empty());
 }
 
 TEST (FactoryPrograms, EveryProgramStoresItsTableValuesByParameterIndex)
@@ -368,9 +369,7 @@ TEST (SavedState, RestoreAppliesEveryValueAndTheProgramIndexWithoutApplyingThePr
         EXPECT_EQ (restored.getParameter (i), edited[i]) << i;
 
     EXPECT_EQ (stateBlock (restored), block);
-
-    const std::vector<int> expectedOrder{ 0, 1, 2, 3, 4, 5, 6, 7, 9, 10, 11, 12, 13, 14, 15, 8 };
-    EXPECT_EQ (restored.calls, expectedOrder);
+    EXPECT_TRUE (restored.calls.empty()) << "restored as one change";
 }
 
 TEST (SavedState, RestoreSkipsMissingAndNonNumericValuesAndBringsOthersIntoRange)

@@ -1,4 +1,4 @@
-// Reset clears the whole signal memory while touching only what was written since the last clear.
+// Reset silences the whole signal memory, in constant time, however much was written since the last clear.
 
 #include "ProcessorInspector.h"
 
@@ -13,9 +13,12 @@ namespace
 bool everyLineIsSilent (QuellorAudioProcessor& processor)
 {
     for (int n = 0; n < 69; ++n)
-        for (double sample : ProcessorInspector::delayLine (processor, n).buffer)
-            if (sample != 0.0)
+    {
+        const auto& line = ProcessorInspector::delayLine (processor, n);
+        for (int slot = 0; slot < line.capacity; ++slot)
+            if (line.storedSample (slot) != 0.0)
                 return false;
+    }
     return true;
 }
 

@@ -169,9 +169,9 @@ void fillWithNoise (QuellorAudioProcessor& p, unsigned seed = 1)
 
 bool delayMemoryIsSilent (QuellorAudioProcessor& p, int line)
 {
-    const auto& buffer = PI::delayLine (p, line).buffer;
-    for (double x : buffer)
-        if (x != 0.0)
+    const auto& delay = PI::delayLine (p, line);
+    for (int slot = 0; slot < delay.capacity; ++slot)
+        if (delay.storedSample (slot) != 0.0)
             return false;
     return true;
 }

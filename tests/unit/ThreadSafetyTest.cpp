@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <memory>
@@ -177,6 +178,68 @@ TEST (ThreadSafety, AudioHostEditorAndMessageThreadsTogether)
     EXPECT_GT (automationSteps.load(), 5);
     EXPECT_GT (editorSteps.load(), 5);
     EXPECT_GT (messageSteps, 5);
+}
+
+// A program change or a state restore is one change for the audio thread: every block (which runs under
+// the callback lock, as in the wrappers) sees all of the old values or all of the new ones, never a mix.
+TEST (ThreadSafety, BlocksNeverSeeHalfAProgramOrHalfARestoredState)
+{
+    auto processor = std::make_unique<QuellorAudioProcessor> (&fastClock);
+    auto& p = *processor;
+    p.prepareToPlay (48000.0, 64);
+
+    // Two programs that differ in most values, and a state that differs from both.
+    const auto valuesOf = [&p]
+    {
+        std::array<float, 16> values{};
+        for (int i = 0; i < 16; ++i)
+            values[(size_t) i] = p.parameterValue (i);
+        return values;
+    };
+    p.setCurrentProgram (7);
+    const auto smallRoom = valuesOf();
+    p.setCurrentProgram (6);
+    const auto dreamy = valuesOf();
+    for (int i = 0; i < 16; ++i)
+        p.setParameter (i, 0.3f);
+    juce::MemoryBlock edited;
+    p.getStateInformation (edited);
+    const auto editedValues = valuesOf();
+
+    std::atomic<bool> stop{ false };
+    std::atomic<int> blocks{ 0 }, mixedBlocks{ 0 };
+
+    std::thread audio (
+        [&]
+        {
+            juce::AudioBuffer<float> buffer (2, 64);
+            juce::MidiBuffer midi;
+
+            while (!stop.load())
+            {
+                buffer.clear();
+                const juce::ScopedLock lock (p.getCallbackLock());
+                const auto seen = valuesOf();
+                if (seen != smallRoom && seen != dreamy && seen != editedValues)
+                    ++mixedBlocks;
+                p.processBlock (buffer, midi);
+                ++blocks;
+            }
+        });
+
+    for (int round = 0; round < 300; ++round)
+    {
+        p.setCurrentProgram (round % 2 == 0 ? 7 : 6);
+        std::this_thread::yield();
+        p.setStateInformation (edited.getData(), (int) edited.getSize());
+        std::this_thread::yield();
+    }
+
+    stop = true;
+    audio.join();
+
+    EXPECT_EQ (mixedBlocks.load(), 0);
+    EXPECT_GT (blocks.load(), 50);
 }
 
 JUCE_END_IGNORE_WARNINGS_GCC_LIKE
