@@ -2,7 +2,7 @@
 
 // The input network: compander, mono sum and band limiting (which depend on the input alone, so the
 // block renderer runs them a few hundred samples ahead), then the pre-delay with its two long taps
-// and the three-section input diffuser. Included only by the block renderer.
+// and the three-section input diffuser.
 
 #include "engine/LineCursors.h"
 #include "processor/QuellorAudioProcessor.h"
@@ -14,12 +14,12 @@ inline double QuellorAudioProcessor::runInputFilters (Compander& compander, Lowp
 {
     auto& wire = signals.wire;
 
-    // Compander on the input pair (work buffer 7).
+    // Compander on the input pair.
     double left = inputLeft;
     double right = inputRight;
     compander.processSample (left, right);
-    wire[7][0][0] = left;
-    wire[7][1][0] = right;
+    wire[tolvmark::network::inputCompanderBuffer][0][0] = left;
+    wire[tolvmark::network::inputCompanderBuffer][1][0] = right;
 
     // Mono sum, in single precision.
     float monoInput;
@@ -35,12 +35,14 @@ inline double QuellorAudioProcessor::runInputFilters (Compander& compander, Lowp
 template <bool classic>
 inline tolvmark::InputNetworkOutputs QuellorAudioProcessor::runInputNetwork (double bandLimitedInput) noexcept
 {
+    using namespace tolvmark::network;
+
     // Pre-delay and the long taps.
-    const double p = tickLine (24, bandLimitedInput);
+    const double p = tickLine (predelayLine, bandLimitedInput);
 
     tolvmark::InputNetworkOutputs out;
-    out.longTap2 = tickLine (32, p);
-    out.longTap1 = tickLine (31, p);
+    out.longTap2 = tickLine (longTapLines[1], p);
+    out.longTap1 = tickLine (longTapLines[0], p);
 
     // Diffuser crossfade weight, held within [-1, 1].
     double w = diffuserLfo.phase;
@@ -54,30 +56,30 @@ inline tolvmark::InputNetworkOutputs QuellorAudioProcessor::runInputNetwork (dou
     const double weightA = (w + 1.0) * 0.5;
     auto& s = signals.diffuserStates;
 
-    // Section 1: lines 0 and 3.
+    // Section 1.
     const double v = p + s[0];
     const double t1 = p - s[0];
     {
-        const double a = tickLine (0, v);
-        const double b = tickLine (3, v);
+        const double a = tickLine (diffuserLines[0].a, v);
+        const double b = tickLine (diffuserLines[0].b, v);
         s[0] = (b * weightB + weightA * a) * diffuserGains[0];
     }
 
-    // Section 2: lines 1 and 4.
+    // Section 2.
     const double u2 = t1 + s[1];
     const double t2 = t1 * 0.496 - s[1];
     {
-        const double a = tickLine (1, u2);
-        const double b = tickLine (4, u2);
+        const double a = tickLine (diffuserLines[1].a, u2);
+        const double b = tickLine (diffuserLines[1].b, u2);
         s[1] = (b * weightB + weightA * a) * diffuserGains[1];
     }
 
-    // Section 3: lines 2 and 5.
+    // Section 3.
     const double u3 = t2 + s[2];
     double t3 = t2 * 0.496 - s[2];
     {
-        const double a = tickLine (2, u3);
-        const double b = tickLine (5, u3);
+        const double a = tickLine (diffuserLines[2].a, u3);
+        const double b = tickLine (diffuserLines[2].b, u3);
         s[2] = (b * weightB + weightA * a) * diffuserGains[2];
     }
 

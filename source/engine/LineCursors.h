@@ -3,30 +3,22 @@
 // Delay-line access for the per-sample loop. A block is cut into runs of samples in which no ticked
 // line's write or read position wraps and no delay changes; within a run each tick is a store and a
 // load at the run position, with the same slots and the same order as SimpleDelay::tick. A run ends
-// early when a modulator retunes a line. Included only by the block renderer.
+// early when a modulator retunes a line. Used by the engine's stages (and the tests' stage runner).
 
 #include "processor/QuellorAudioProcessor.h"
 
 #include <algorithm>
 
-/** Lists the lines ticked once per sample by the network loop (the input network's and the tank's) and
-    by the cascade loop (the cascade stages in use). The output stage ticks the output delays, 34-38. */
-inline void QuellorAudioProcessor::listTickedLines() noexcept
+/** Lists the lines the cascade loop ticks: the twin delays of the stages in use. (The network loop's
+    and the output stage's lines are fixed: tolvmark::network::networkLoopLines and outputDelayLines.) */
+inline void QuellorAudioProcessor::listCascadeLoopLines() noexcept
 {
-    static constexpr int networkLines[] = { 0,  1,  2,  3,  4,  5,  24, 31, 32, 57, 58,
-                                            59, 60, 61, 62, 63, 64, 65, 66, 67, 68 };
-    static constexpr int cascadeLinesA[3][4] = { { 25, 39, 45, 51 }, { 27, 41, 47, 53 }, { 29, 43, 49, 55 } };
-
-    numNetworkLines = 0;
-    for (int n : networkLines)
-        networkLineList[numNetworkLines++] = n;
-
-    numCascadeLines = 0;
-    for (int column = 0; column < 3; ++column)
+    numCascadeLoopLines = 0;
+    for (const auto& column : tolvmark::network::cascadeLines)
         for (int stage = 0; stage < cascadeStageCount && stage < 4; ++stage)
         {
-            cascadeLines[numCascadeLines++] = cascadeLinesA[column][stage];
-            cascadeLines[numCascadeLines++] = cascadeLinesA[column][stage] + 1;
+            cascadeLoopLines[numCascadeLoopLines++] = column[stage].a;
+            cascadeLoopLines[numCascadeLoopLines++] = column[stage].b;
         }
 }
 
@@ -39,6 +31,9 @@ inline int QuellorAudioProcessor::beginLineRuns (const int* lines, int count, in
         const int n = lines[j];
         auto& cursor = lineCursors[n];
         length = std::min (length, delayLine (n).beginRun (cursor.write, cursor.read));
+#if JUCE_DEBUG
+        lineInRun[n] = true;
+#endif
     }
 
     runPosition = 0;
@@ -53,6 +48,9 @@ inline void QuellorAudioProcessor::endLineRuns (const int* lines, int count, int
     {
         const int n = lines[j];
         delayLine (n).endRun (length, lineCursors[n].read);
+#if JUCE_DEBUG
+        lineInRun[n] = false;
+#endif
     }
 }
 
@@ -81,9 +79,13 @@ inline void QuellorAudioProcessor::finishLineRuns (tolvmark::LineRuns& runs, int
     endLineRuns (runs.lines, runs.count, numSamples - runs.start);
 }
 
-/** SimpleDelay::tick on line n at the current run position. */
+/** SimpleDelay::tick on line n at the current run position; n must be one of the lines whose run is
+    open (checked in debug builds). */
 inline double QuellorAudioProcessor::tickLine (int n, double input) noexcept
 {
+#if JUCE_DEBUG
+    jassert (lineInRun[n]);
+#endif
     auto& cursor = lineCursors[n];
     cursor.write[runPosition] = input;
     return cursor.read[runPosition];

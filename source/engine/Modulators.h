@@ -2,7 +2,6 @@
 
 // The five modulators, advanced once per sample before the input is taken: the three cascade
 // modulators (identical in both voicings), the tank gain wobble and the input diffuser crossfade.
-// Included only by the block renderer.
 
 #include "engine/LineCursors.h"
 #include "processor/QuellorAudioProcessor.h"
@@ -35,20 +34,23 @@ inline void QuellorAudioProcessor::updateModulatorConstants() noexcept
 
 inline void QuellorAudioProcessor::stepCascadeLfo (int column) noexcept
 {
-    // Lines A and B of the column's four twin-delay stages.
-    static constexpr int linesA[3][4] = { { 25, 39, 45, 51 }, { 27, 41, 47, 53 }, { 29, 43, 49, 55 } };
-    static constexpr int linesB[3][4] = { { 26, 40, 46, 52 }, { 28, 42, 48, 54 }, { 30, 44, 50, 56 } };
-
     auto& lfo = cascadeLfos[column];
     const double divisor = static_cast<double> (stepDecayDivisor);
     const double stepSize = modulationStepSizes[column];
     const double offset = modulatorConstants.cascadeOffset; // 0.02 / F
     const double bound = modulatorConstants.cascadeBound;   // depth / F
 
-    const auto setLines = [this] (const int (&lines)[4], double time) noexcept
+    // Lines A, or lines B, of the column's four twin-delay stages.
+    const auto& stages = tolvmark::network::cascadeLines[column];
+    const auto setLinesA = [this, &stages] (double time) noexcept
     {
-        for (int line : lines)
-            retuneLine (line, time);
+        for (const auto& stage : stages)
+            retuneLine (stage.a, time);
+    };
+    const auto setLinesB = [this, &stages] (double time) noexcept
+    {
+        for (const auto& stage : stages)
+            retuneLine (stage.b, time);
     };
 
     if (lfo.direction == 1)
@@ -60,12 +62,12 @@ inline void QuellorAudioProcessor::stepCascadeLfo (int column) noexcept
         {
             lfo.phase = 10.0;
             lfo.accumulator = lfo.accumulator + stepSize;
-            setLines (linesA[column], offset + lfo.accumulator);
+            setLinesA (offset + lfo.accumulator);
         }
 
         if (lfo.phase == 10.0)
         {
-            setLines (linesB[column], lfo.accumulator + stepSize + offset);
+            setLinesB (lfo.accumulator + stepSize + offset);
             if (lfo.accumulator > bound)
                 lfo.direction = -1;
         }
@@ -80,12 +82,12 @@ inline void QuellorAudioProcessor::stepCascadeLfo (int column) noexcept
         {
             lfo.phase = -10.0;
             lfo.accumulator = lfo.accumulator - stepSize;
-            setLines (linesA[column], offset + lfo.accumulator);
+            setLinesA (offset + lfo.accumulator);
         }
 
         if (lfo.phase == -10.0)
         {
-            setLines (linesB[column], lfo.accumulator + stepSize + offset);
+            setLinesB (lfo.accumulator + stepSize + offset);
             if (lfo.accumulator < -bound)
                 lfo.direction = 1;
         }
@@ -139,6 +141,7 @@ template <bool classic> inline void QuellorAudioProcessor::stepDiffuserLfo() noe
     // The classic voicing holds the diffuser crossfade where it is.
     if constexpr (!classic)
     {
+        using tolvmark::network::diffuserLines;
         auto& lfo = diffuserLfo;
         const double factor = oversamplingFactor;
         const double step = modulatorConstants.modernDiffuserStep; // rate x 40 / 44,100 / F
@@ -152,14 +155,14 @@ template <bool classic> inline void QuellorAudioProcessor::stepDiffuserLfo() noe
             {
                 lfo.phase = 1.0;
                 lfo.accumulator = lfo.accumulator + stepSize;
-                retuneLine (0, (lfo.accumulator * 0.0027 + 0.062083333) / factor);
-                retuneLine (1, (lfo.accumulator * (-0.00075) + 0.017083333) / factor);
+                retuneLine (diffuserLines[0].a, (lfo.accumulator * 0.0027 + 0.062083333) / factor);
+                retuneLine (diffuserLines[1].a, (lfo.accumulator * (-0.00075) + 0.017083333) / factor);
             }
 
             if (lfo.phase == 1.0)
             {
-                retuneLine (3, (lfo.accumulator * 0.0027 + 0.062083333) / factor + stepSize);
-                retuneLine (4, stepSize + (lfo.accumulator * (-0.00075) + 0.017083333) / factor);
+                retuneLine (diffuserLines[0].b, (lfo.accumulator * 0.0027 + 0.062083333) / factor + stepSize);
+                retuneLine (diffuserLines[1].b, stepSize + (lfo.accumulator * (-0.00075) + 0.017083333) / factor);
                 if (lfo.accumulator > 1.0)
                     lfo.direction = -1;
             }
@@ -173,14 +176,14 @@ template <bool classic> inline void QuellorAudioProcessor::stepDiffuserLfo() noe
             {
                 lfo.phase = -1.0;
                 lfo.accumulator = lfo.accumulator - stepSize;
-                retuneLine (0, (lfo.accumulator * 0.003 + 0.062083333) / factor);
-                retuneLine (1, (lfo.accumulator * (-0.0075) + 0.017083333) / factor);
+                retuneLine (diffuserLines[0].a, (lfo.accumulator * 0.003 + 0.062083333) / factor);
+                retuneLine (diffuserLines[1].a, (lfo.accumulator * (-0.0075) + 0.017083333) / factor);
             }
 
             if (lfo.phase == -1.0)
             {
-                retuneLine (3, (lfo.accumulator * 0.003 + 0.062083333) / factor + stepSize);
-                retuneLine (4, stepSize + (lfo.accumulator * (-0.0075) + 0.017083333) / factor);
+                retuneLine (diffuserLines[0].b, (lfo.accumulator * 0.003 + 0.062083333) / factor + stepSize);
+                retuneLine (diffuserLines[1].b, stepSize + (lfo.accumulator * (-0.0075) + 0.017083333) / factor);
                 if (lfo.accumulator < -1.0)
                     lfo.direction = 1;
             }

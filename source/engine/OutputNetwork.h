@@ -2,7 +2,7 @@
 
 // The density cascade (one to four crossfaded twin-delay stages per column), the four output
 // channels through the output compander, the output matrix, the five output delays, the high-cut
-// filters and the levels. Included only by the block renderer.
+// filters and the levels.
 
 #include "engine/LineCursors.h"
 #include "processor/QuellorAudioProcessor.h"
@@ -10,8 +10,6 @@
 inline void QuellorAudioProcessor::runDensityCascade (const double (&columnInputs)[3],
                                                       double (&cascadeOutputs)[3]) noexcept
 {
-    // Line A of each stage's pair (line B is the next line), by column and stage.
-    static constexpr int linesA[3][4] = { { 25, 39, 45, 51 }, { 27, 41, 47, 53 }, { 29, 43, 49, 55 } };
     const int stages = cascadeStageCount;
 
     for (int column = 0; column < 3; ++column)
@@ -21,9 +19,9 @@ inline void QuellorAudioProcessor::runDensityCascade (const double (&columnInput
 
         for (int stage = 0; stage < stages; ++stage)
         {
-            const int lineA = linesA[column][stage];
-            const double a = tickLine (lineA, x);
-            const double b = tickLine (lineA + 1, x);
+            const auto& lines = tolvmark::network::cascadeLines[column][stage];
+            const double a = tickLine (lines.a, x);
+            const double b = tickLine (lines.b, x);
             x = b * (1.0 - w) * 0.5 + a * (1.0 + w) * 0.5;
         }
 
@@ -47,19 +45,20 @@ QuellorAudioProcessor::outputChannelsOf (const double (&cascadeOutputs)[3], doub
     return channels;
 }
 
-/** The output stage of one sample: the output compander (work buffer 8), the output matrix, the five
-    output delays, the high-cut filters and the levels. */
+/** The output stage of one sample: the output compander, the output matrix, the five output delays,
+    the high-cut filters and the levels. */
 forcedinline tolvmark::WetSignals
 QuellorAudioProcessor::runOutputStage (tolvmark::OutputChannels channels,
                                        const double (&levelGains)[5]) noexcept
 {
-    auto& wire = signals.wire;
+    using namespace tolvmark::network;
+    auto& companded = signals.wire[outputCompanderBuffer];
     double a = channels.a, b = channels.b, c = channels.c, d = channels.d;
     outputCompander.processSample (a, b, c, d);
-    wire[8][0][0] = a;
-    wire[8][1][0] = b;
-    wire[8][2][0] = c;
-    wire[8][3][0] = d;
+    companded[0][0] = a;
+    companded[1][0] = b;
+    companded[2][0] = c;
+    companded[3][0] = d;
 
     // Output matrix and delays.
     const double matrixGain = static_cast<double> (0.4f);
@@ -69,11 +68,11 @@ QuellorAudioProcessor::runOutputStage (tolvmark::OutputChannels channels,
     const double leftSurround = (b + d) * matrixGain;
     const double rightSurround = (b - d) * matrixGain;
 
-    const double delayedLeft = tickLine (34, left);
-    const double delayedRight = tickLine (35, right);
-    const double delayedCentre = tickLine (36, centre);
-    const double delayedLeftSurround = tickLine (37, leftSurround);
-    const double delayedRightSurround = tickLine (38, rightSurround);
+    const double delayedLeft = tickLine (outputDelayLines[0], left);
+    const double delayedRight = tickLine (outputDelayLines[1], right);
+    const double delayedCentre = tickLine (outputDelayLines[2], centre);
+    const double delayedLeftSurround = tickLine (outputDelayLines[3], leftSurround);
+    const double delayedRightSurround = tickLine (outputDelayLines[4], rightSurround);
 
     // High cut (the five channels side by side) and level.
     double cut[5] = { delayedLeft, delayedRight, delayedCentre, delayedLeftSurround, delayedRightSurround };

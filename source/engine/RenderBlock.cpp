@@ -10,11 +10,13 @@
 #include "engine/Modulators.h"
 #include "engine/OutputNetwork.h"
 #include "engine/Tank.h"
+#include "engine/NetworkMap.h"
 
 #include <algorithm>
 #include <cmath>
 
 using namespace tolvmark;
+namespace network = tolvmark::network;
 
 namespace
 {
@@ -65,19 +67,18 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
 
     // Delay lines are written and read in runs of samples (see LineCursors.h); each loop below has its
     // own set of lines.
-    static constexpr int outputDelayLines[5] = { 34, 35, 36, 37, 38 };
-    listTickedLines();
-    tolvmark::LineRuns networkRuns{ networkLineList, numNetworkLines };
-    tolvmark::LineRuns cascadeRuns{ cascadeLines, numCascadeLines };
-    tolvmark::LineRuns outputRuns{ outputDelayLines, 5 };
+    listCascadeLoopLines();
+    tolvmark::LineRuns networkRuns{ network::networkLoopLines.data(), (int) network::networkLoopLines.size() };
+    tolvmark::LineRuns cascadeRuns{ cascadeLoopLines, numCascadeLoopLines };
+    tolvmark::LineRuns outputRuns{ network::outputDelayLines, 5 };
 
     for (int chunkStart = 0; chunkStart < numSamples; chunkStart += kChunk)
     {
         const int chunkEnd = std::min (numSamples, chunkStart + kChunk);
 
-        // Steps 4, 13 and 2 run ahead for the whole chunk, as they depend on the host's input alone or
-        // on nothing at all: the input taking, the input meter and the input network's filters
-        // (compander, mono sum, band limit), then the tank's gain modulator. Working copies of the
+        // What depends on the host's input alone, or on nothing at all, runs ahead for the whole chunk:
+        // the input taking, the input meter and the input network's filters (compander, mono sum, band
+        // limit), then the tank's gain modulator. Working copies of the
         // compander and the band-limit filters let the compiler keep their state in registers.
         Compander compander = inputCompander;
         Lowpass4 bandLimit0 = bandLimitFilters[0];
@@ -85,7 +86,7 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
 
         for (int i = chunkStart; i < chunkEnd; ++i)
         {
-            // 4. Input taking: the first two channels feed the reverb, every channel feeds the meter.
+            // Input taking: the first two channels feed the reverb, every channel feeds the meter.
             // A non-finite sample would poison the feedback network for good, so the engine hears
             // silence instead (the dry path keeps what the host gave).
             const SampleType hostLeft = host[0][i];
@@ -105,7 +106,7 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
             bandLimitedChunk[i - chunkStart] =
                 runInputFilters<classic> (compander, bandLimit0, bandLimit1, inputLeft, inputRight);
 
-            // 13. Classic voicing: the meter follows every sample.
+            // Input meter: in the classic voicing it follows every sample.
             if constexpr (classic)
                 updateMeter (blockPeak);
         }
@@ -114,7 +115,7 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
         bandLimitFilters[0] = bandLimit0;
         bandLimitFilters[1] = bandLimit1;
 
-        // 2. The tank's gain modulator and the feedback gains it moves depend on nothing else.
+        // The tank's gain modulator and the feedback gains it moves depend on nothing else.
         for (int i = chunkStart; i < chunkEnd; ++i)
         {
             stepGainLfo<classic>();
@@ -127,7 +128,7 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
         {
             enterLineRuns (networkRuns, i, numSamples);
 
-            // 3. The diffuser's modulator; a retuned line starts a new run before anything is ticked.
+            // The diffuser's modulator; a retuned line starts a new run before anything is ticked.
             stepDiffuserLfo<classic>();
             if (linesRetuned)
             {
@@ -135,10 +136,10 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
                 restartLineRuns (networkRuns, i, numSamples);
             }
 
-            // 5. Input network, from the band-limited input taken ahead.
+            // Input network (pre-delay, long taps, diffuser), from the band-limited input taken ahead.
             const auto input = runInputNetwork<classic> (bandLimitedChunk[i - chunkStart]);
 
-            // 6-7. Tank and tap mixers.
+            // Tank and tap mixers.
             runTank<classic> (input.diffuserOutput, tankGainChunk[i - chunkStart]);
             auto& handed = networkChunk[i - chunkStart];
             runTapMixers (handed.tapSumX, handed.columnInputs);
@@ -151,7 +152,7 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
         {
             enterLineRuns (cascadeRuns, i, numSamples);
 
-            // 1. Cascade modulators; a retuned line starts a new run before anything is ticked.
+            // Cascade modulators; a retuned line starts a new run before anything is ticked.
             stepCascadeLfo (0);
             stepCascadeLfo (1);
             stepCascadeLfo (2);
@@ -161,7 +162,7 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
                 restartLineRuns (cascadeRuns, i, numSamples);
             }
 
-            // 8. Density cascade, then the output channels.
+            // Density cascade, then the output channels.
             const auto& handed = networkChunk[i - chunkStart];
             double cascadeOutputs[3];
             runDensityCascade (handed.columnInputs, cascadeOutputs);
@@ -173,10 +174,10 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
         {
             enterLineRuns (outputRuns, i, numSamples);
 
-            // 9-11. Compander, matrix, output delays, high cut and levels.
+            // Output compander, matrix, output delays, high cut and levels.
             const auto wet = runOutputStage (outputChunk[i - chunkStart], settings.levelGains);
 
-            // 12. Mix into the host channels.
+            // Dry/wet mix into the host channels.
 
             const double frontLeft = reversed ? wet.leftSurround : wet.left;
             const double frontRight = reversed ? wet.rightSurround : wet.right;

@@ -1,7 +1,7 @@
 #pragma once
 
 // The tank: three recirculating columns (mixer, shelves, negation, four delay lines), then the four
-// tap mixers. Included only by the block renderer.
+// tap mixers.
 
 #include "engine/LineCursors.h"
 #include "processor/QuellorAudioProcessor.h"
@@ -14,31 +14,38 @@ template <bool classic> inline tolvmark::TankGains QuellorAudioProcessor::wobble
     const double base2 = classic ? tankColumnDb[1] : tankTapDb[1][2];
     const double base3 = classic ? tankColumnDb[2] : tankTapDb[2][2];
 
-    mixers[7].raw1 = static_cast<float> (gainWobble7 + base2);
-    mixers[8].raw1 = static_cast<float> (gainWobble8 + base3);
-    mixers[7].updateGain1();
-    mixers[8].updateGain1();
-    return { mixers[7].wideGain1(), mixers[8].wideGain1() };
+    auto& column2 = mixers[tolvmark::network::tankMixers[1]];
+    auto& column3 = mixers[tolvmark::network::tankMixers[2]];
+    column2.raw1 = static_cast<float> (gainWobble7 + base2);
+    column3.raw1 = static_cast<float> (gainWobble8 + base3);
+    column2.updateGain1();
+    column3.updateGain1();
+    return { column2.wideGain1(), column3.wideGain1() };
 }
 
 template <bool classic>
 inline void QuellorAudioProcessor::runTank (double diffuserOutput, tolvmark::TankGains gains) noexcept
 {
-    auto& wire = signals.wire;
+    using namespace tolvmark::network;
+    auto& buffer1 = signals.wire[tankBuffers[0]];
+    auto& buffer2 = signals.wire[tankBuffers[1]];
+    auto& buffer3 = signals.wire[tankBuffers[2]];
     auto& taps = signals.tankTaps;
 
     // Column mixers: the diffuser output plus each column's feedback of the previous sample, with the
     // wobbling gains of this sample (the others were set at the block head). Each work buffer ends up
     // holding its mixer's output on channel 0 and its inputs on the others.
-    wire[0][1][0] = taps[3];
-    wire[5][1][0] = taps[7];
-    wire[6][1][0] = taps[11];
-    const double column1 = mixers[1].mix (diffuserOutput, taps[3], wire[0][2][0]);
-    const double column2 = mixers[7].mixWithGain1 (diffuserOutput, taps[7], wire[5][2][0], gains.column2);
-    const double column3 = mixers[8].mixWithGain1 (diffuserOutput, taps[11], wire[6][2][0], gains.column3);
-    wire[0][0][0] = column1;
-    wire[5][0][0] = column2;
-    wire[6][0][0] = column3;
+    buffer1[1][0] = taps[3];
+    buffer2[1][0] = taps[7];
+    buffer3[1][0] = taps[11];
+    const double column1 = mixers[tankMixers[0]].mix (diffuserOutput, taps[3], buffer1[2][0]);
+    const double column2 =
+        mixers[tankMixers[1]].mixWithGain1 (diffuserOutput, taps[7], buffer2[2][0], gains.column2);
+    const double column3 =
+        mixers[tankMixers[2]].mixWithGain1 (diffuserOutput, taps[11], buffer3[2][0], gains.column3);
+    buffer1[0][0] = column1;
+    buffer2[0][0] = column2;
+    buffer3[0][0] = column3;
 
     // Shelves in single precision (the three columns side by side), then the negation.
     tolvmark::FloatQuad shelved = { static_cast<float> (column1), static_cast<float> (column2),
@@ -51,13 +58,13 @@ inline void QuellorAudioProcessor::runTank (double diffuserOutput, tolvmark::Tan
     for (int column = 0; column < 3; ++column)
         negated[column] = -shelved[column];
 
-    // Four lines per column: lines 57-60 give T1-T4, 61-64 T5-T8, 65-68 T9-T12.
+    // Four lines per column: column 1 gives T1-T4, column 2 T5-T8, column 3 T9-T12.
     for (int column = 0; column < 3; ++column)
     {
         double x = static_cast<double> (negated[column]);
         for (int position = 0; position < 4; ++position)
         {
-            x = tickLine (57 + column * 4 + position, x);
+            x = tickLine (tankChains[column][position], x);
             taps[column * 4 + position] = x;
         }
     }
@@ -77,8 +84,9 @@ inline void QuellorAudioProcessor::runTapMixers (double& tapSumX, double (&colum
         return out;
     };
 
-    tapSumX = mix (1, 2, t[2], t[5], t[11]);         // T3, T6, T12
-    columnInputs[0] = mix (2, 3, t[0], t[4], t[8]);  // T1, T5, T9
-    columnInputs[1] = mix (3, 4, t[1], t[7], t[10]); // T2, T8, T11
-    columnInputs[2] = mix (4, 5, t[6], t[3], t[9]);  // T7, T4, T10
+    using namespace tolvmark::network;
+    tapSumX = mix (tapSumBuffer, tapSumMixer, t[2], t[5], t[11]); // T3, T6, T12
+    columnInputs[0] = mix (cascadeInputBuffers[0], cascadeInputMixers[0], t[0], t[4], t[8]);  // T1, T5, T9
+    columnInputs[1] = mix (cascadeInputBuffers[1], cascadeInputMixers[1], t[1], t[7], t[10]); // T2, T8, T11
+    columnInputs[2] = mix (cascadeInputBuffers[2], cascadeInputMixers[2], t[6], t[3], t[9]);  // T7, T4, T10
 }

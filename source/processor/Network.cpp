@@ -7,6 +7,7 @@
 // Building, retuning and clearing the reverb network.
 
 using namespace tolvmark;
+using namespace tolvmark::network;
 
 namespace
 {
@@ -71,8 +72,8 @@ void QuellorAudioProcessor::initialiseNetwork()
 {
     for (auto& buffer : wireBuffers)
         buffer.setSize (6, 1);
-    wireBuffers[7].setSize (2, 1);
-    wireBuffers[8].setSize (4, 1);
+    wireBuffers[inputCompanderBuffer].setSize (2, 1);
+    wireBuffers[outputCompanderBuffer].setSize (4, 1);
     for (auto& buffer : wireBuffers)
         buffer.clear();
 
@@ -91,20 +92,21 @@ void QuellorAudioProcessor::initialiseNetwork()
     outputCompander.threshold = static_cast<double> (0.01f);
     outputCompander.setSampleRate (44100.0);
 
-    for (int n = 0; n < 69; ++n)
+    for (int n = 0; n < numLines; ++n)
         delayLine (n).setDelayTime (initialDelayTimes[n]);
     allpass.setDelayTime (0.017083333);
 
     for (auto& filter : highCutFilters)
         filter.setCutoff (static_cast<double> (13.0f / 21.0f));
 
+    // The tank columns take the diffuser output at unity; columns 2 and 3 their feedback gain in dB.
     for (auto& mixer : mixers)
         mixer.mode = 0.0f;
-    mixers[1].raw0 = 1.0f;
-    mixers[7].raw0 = 1.0f;
-    mixers[7].flag1 = 1.0f;
-    mixers[8].raw0 = 1.0f;
-    mixers[8].flag1 = 1.0f;
+    mixers[tankMixers[0]].raw0 = 1.0f;
+    mixers[tankMixers[1]].raw0 = 1.0f;
+    mixers[tankMixers[1]].flag1 = 1.0f;
+    mixers[tankMixers[2]].raw0 = 1.0f;
+    mixers[tankMixers[2]].flag1 = 1.0f;
 
     currentSampleRate = 44100.0;
 
@@ -134,9 +136,9 @@ void QuellorAudioProcessor::initialiseModulationConstants()
 void QuellorAudioProcessor::applyPredelayTimes()
 {
     const double value = predelay.load (std::memory_order_relaxed);
-    delayLine (24).setDelayTime (value);
-    delayLine (31).setDelayTime (value + 0.1428);
-    delayLine (32).setDelayTime (value + 0.1513);
+    delayLine (predelayLine).setDelayTime (value);
+    delayLine (longTapLines[0]).setDelayTime (value + 0.1428);
+    delayLine (longTapLines[1]).setDelayTime (value + 0.1513);
 }
 
 void QuellorAudioProcessor::applyHighCut()
@@ -155,15 +157,15 @@ void QuellorAudioProcessor::applyOversamplingFactor()
 
 void QuellorAudioProcessor::updateCoefficients()
 {
-    // 1. Density factor.
+    // Density factor and the cascade stages it runs.
     applyOversamplingFactor();
     cascadeStageCount = cascadeStagesFor (oversamplingFactor, oversampling.load (std::memory_order_relaxed));
 
-    // 2.-3. Decay step and pre-delay.
+    // Decay step and pre-delay.
     const int decayIndex = decayStep (decay.load (std::memory_order_relaxed));
-    delayLine (24).setDelayTime (static_cast<double> (predelay.load (std::memory_order_relaxed)));
+    delayLine (predelayLine).setDelayTime (static_cast<double> (predelay.load (std::memory_order_relaxed)));
 
-    // 4. Column and tap attenuations in dB.
+    // Tank column and tap attenuations in dB.
     const double c = static_cast<double> (decayCoefficients[(size_t) decayIndex]);
     for (int column = 0; column < 3; ++column)
     {
@@ -172,11 +174,13 @@ void QuellorAudioProcessor::updateCoefficients()
             tankTapDb[column][position] = (c * tankColumnFactors[column]) * tankTapRatios[column][position];
     }
 
-    // 5. Linear mixer gains: column 1's feedback, then the tap mixers' inputs.
-    mixers[1].raw1 = linearGain (tankColumnDb[0]);
+    // Linear mixer gains: tank column 1's feedback, then the tap mixers' inputs.
+    mixers[tankMixers[0]].raw1 = linearGain (tankColumnDb[0]);
+    const int tapMixerOrder[4] = { tapSumMixer, cascadeInputMixers[0], cascadeInputMixers[1], cascadeInputMixers[2] };
     for (int mixer = 0; mixer < 4; ++mixer)
     {
-        float* raw[3] = { &mixers[mixer + 2].raw0, &mixers[mixer + 2].raw1, &mixers[mixer + 2].raw2 };
+        auto& tapMixer = mixers[tapMixerOrder[mixer]];
+        float* raw[3] = { &tapMixer.raw0, &tapMixer.raw1, &tapMixer.raw2 };
         for (int input = 0; input < 3; ++input)
         {
             const auto& tap = tapMixerRouting[mixer][input];
@@ -184,12 +188,12 @@ void QuellorAudioProcessor::updateCoefficients()
         }
     }
 
-    // 6. The classic path's fixed tone filter.
+    // The classic path's fixed tone filter.
     const double rate = currentSampleRate;
     classicToneFilter.setCoefficients (
         juce::IIRCoefficients::makeHighShelf (rate, realisableFrequency (9000.0, rate), 1.0, 1.2f));
 
-    // 7.-8. Low and high shelves of the three columns; column 3 takes the table's value unscaled.
+    // Low and high shelves of the three tank columns; column 3 takes the table's value unscaled.
     const auto shelfGain = [] (float tableValue, int column)
     {
         return column == 2 ? (tableValue + 20.0f) / 20.0f
@@ -208,15 +212,15 @@ void QuellorAudioProcessor::updateCoefficients()
             juce::IIRCoefficients::makeHighShelf (rate, realisableFrequency (6000.0, rate), 0.7,
                                                   shelfGain (highShelfValues[(size_t) highIndex], column)));
 
-    // 9. Output delay times follow the high step.
+    // Output delay times follow the high step.
     const double c2 = static_cast<double> (decayCoefficients[(size_t) highIndex]);
-    delayLine (34).setDelayTime (0.02436 + 0.1 * c2);
-    delayLine (35).setDelayTime (0.01 + 0.1 * c2);
-    delayLine (36).setDelayTime (0.009436 + 0.15 * c2);
-    delayLine (37).setDelayTime (0.3 * c2);
-    delayLine (38).setDelayTime (0.3 * c2);
+    delayLine (outputDelayLines[0]).setDelayTime (0.02436 + 0.1 * c2);
+    delayLine (outputDelayLines[1]).setDelayTime (0.01 + 0.1 * c2);
+    delayLine (outputDelayLines[2]).setDelayTime (0.009436 + 0.15 * c2);
+    delayLine (outputDelayLines[3]).setDelayTime (0.3 * c2);
+    delayLine (outputDelayLines[4]).setDelayTime (0.3 * c2);
 
-    // 10. Modulation rates by voicing, slowed by the density factor.
+    // Modulation rates by voicing, slowed by the density factor.
     const bool classic = useClassic.load (std::memory_order_relaxed) != 0;
     const double cascadeRate = classic ? 13.0 : 9.75;
     modulationRates[0] = cascadeRate / oversamplingFactor;
@@ -225,7 +229,7 @@ void QuellorAudioProcessor::updateCoefficients()
     modulationRates[3] = (classic ? 0.137 : 0.06127) / oversamplingFactor;
     modulationRates[4] = (classic ? 0.0334 : 320.0) / oversamplingFactor;
 
-    // 11. Cascade modulation depth.
+    // Cascade modulation depth.
     modulationDepth = 0.0199;
 }
 
@@ -267,7 +271,7 @@ void QuellorAudioProcessor::prepareToPlay (double sampleRate, int)
         filter.setSampleRate (sampleRate);
     bandLimitFilters[1].setSampleRate (sampleRate);
 
-    for (int n = 24; n < 69; ++n)
+    for (int n = 24; n < numLines; ++n)
         delayLine (n).setSampleRate (sampleRate);
 
     inputCompander.setSampleRate (sampleRate);
@@ -287,7 +291,7 @@ void QuellorAudioProcessor::reset()
 
 void QuellorAudioProcessor::clearNetwork() noexcept
 {
-    for (int n = 0; n < 69; ++n)
+    for (int n = 0; n < numLines; ++n)
         delayLine (n).clear();
 
     bandLimitFilters[0].reset();

@@ -11,6 +11,7 @@
 #include "dsp/WireBuffer.h"
 #include "engine/EngineState.h"
 #include "engine/FilterBanks.h"
+#include "engine/NetworkMap.h"
 #include "processor/Parameters.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
@@ -226,11 +227,12 @@ private:
 
     // The delay lines the current block ticks, and where each is written and read during the current
     // run of samples (see source/engine/LineCursors.h). Audio thread only.
-    tolvmark::LineCursor lineCursors[69];
-    int networkLineList[69]{};
-    int numNetworkLines = 0;
-    int cascadeLines[24]{};
-    int numCascadeLines = 0;
+    tolvmark::LineCursor lineCursors[tolvmark::network::numLines];
+    int cascadeLoopLines[tolvmark::network::maxCascadeLoopLines]{};
+    int numCascadeLoopLines = 0;
+#if JUCE_DEBUG
+    bool lineInRun[tolvmark::network::numLines]{}; // checks that a stage ticks only lines of its run
+#endif
     int runPosition = 0;       // sample of the current run
     bool linesRetuned = false; // a modulator changed a ticked line's delay during this sample
 
@@ -297,7 +299,7 @@ private:
     tolvmark::WetSignals runOutputStage (tolvmark::OutputChannels channels,
                                          const double (&levelGains)[5]) noexcept;
     void updateMeter (float blockPeak) noexcept;
-    void listTickedLines() noexcept;
+    void listCascadeLoopLines() noexcept;
     int beginLineRuns (const int* lines, int count, int maxLength) noexcept;
     void endLineRuns (const int* lines, int count, int length) noexcept;
     void restartLineRuns (tolvmark::LineRuns& runs, int sample, int numSamples) noexcept;

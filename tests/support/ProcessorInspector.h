@@ -65,16 +65,16 @@ struct ProcessorInspector
     template <bool classic, typename Processor = P>
     static tolvmark::InputNetworkOutputs runInputNetwork (Processor& p, double left, double right)
     {
-        static constexpr int lines[] = { 24, 32, 31, 0, 3, 1, 4, 2, 5 };
-        p.beginLineRuns (lines, 9, 1);
+        const auto& lines = tolvmark::network::inputNetworkLines;
+        p.beginLineRuns (lines.data(), (int) lines.size(), 1);
         const auto out = p.template runInputNetwork<classic> (p.template runInputFilters<classic> (
             p.inputCompander, p.bandLimitFilters[0], p.bandLimitFilters[1], left, right));
-        p.endLineRuns (lines, 9, 1);
+        p.endLineRuns (lines.data(), (int) lines.size(), 1);
         return out;
     }
     template <bool classic, typename Processor = P> static void runTank (Processor& p, double diffuserOutput)
     {
-        static constexpr int lines[] = { 57, 58, 59, 60, 61, 62, 63, 64, 65, 66, 67, 68 };
+        const int* lines = &tolvmark::network::tankChains[0][0];
         p.beginLineRuns (lines, 12, 1);
         p.loadFilterBanks();
         p.template runTank<classic> (diffuserOutput, p.template wobbleTankGains<classic>());

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 
 #include <atomic>
 #include <chrono>
@@ -913,12 +914,22 @@ TEST (EngineModulators, ClassicGainPhaseReflectsAtPlusMinusOneWithConstantSteps)
 
 namespace
 {
-constexpr int cascadeLinesA[3][4] = { { 25, 39, 45, 51 }, { 27, 41, 47, 53 }, { 29, 43, 49, 55 } };
-
-void setCascadeLines (Processor& p, int column, int offset, double time)
+/** Line A (or, with `lineB`, line B) of each of the column's four cascade stages. */
+std::array<int, 4> cascadeLinesOf (int column, bool lineB = false)
 {
-    for (int line : cascadeLinesA[column])
-        PI::delayLine (p, line + offset).setDelayTime (time);
+    std::array<int, 4> lines{};
+    for (int stage = 0; stage < 4; ++stage)
+    {
+        const auto& pair = tolvmark::network::cascadeLines[column][stage];
+        lines[(size_t) stage] = lineB ? pair.b : pair.a;
+    }
+    return lines;
+}
+
+void setCascadeLines (Processor& p, int column, bool lineB, double time)
+{
+    for (int line : cascadeLinesOf (column, lineB))
+        PI::delayLine (p, line).setDelayTime (time);
 }
 } // namespace
 
@@ -933,21 +944,22 @@ TEST (EngineModulators, CascadeWrapHandsTheAudibleTimeToTheOtherLine)
         auto& lfo = PI::cascadeLfo (*p, column);
         const double acc = 0.004;
         lfo = { -10.0 + std::abs (lfo.stepDown) / 2, 1, lfo.stepUp, lfo.stepDown, acc };
-        setCascadeLines (*p, column, 0, c + acc);
-        setCascadeLines (*p, column, 1, acc + stepSize + c);
-        const double timeB = PI::delayLine (*p, cascadeLinesA[column][0] + 1).time;
-        const int samplesB = PI::delayLine (*p, cascadeLinesA[column][0] + 1).delaySamples;
+        setCascadeLines (*p, column, false, c + acc);
+        setCascadeLines (*p, column, true, acc + stepSize + c);
+        const int firstLineB = tolvmark::network::cascadeLines[column][0].b;
+        const double timeB = PI::delayLine (*p, firstLineB).time;
+        const int samplesB = PI::delayLine (*p, firstLineB).delaySamples;
 
         PI::stepCascadeLfo (*p, column);
 
         // Weight jumps from -1 (line B audible) to +1 (line A audible); A now has B's previous time.
         EXPECT_EQ (lfo.phase, 10.0);
         EXPECT_EQ (lfo.direction, 1);
-        for (int line : cascadeLinesA[column])
+        for (const auto& pair : tolvmark::network::cascadeLines[column])
         {
-            EXPECT_EQ (PI::delayLine (*p, line).time, timeB) << "line " << line;
-            EXPECT_EQ (PI::delayLine (*p, line).delaySamples, samplesB) << "line " << line;
-            EXPECT_NEAR (PI::delayLine (*p, line + 1).time, timeB + stepSize, 1e-15) << "line " << line + 1;
+            EXPECT_EQ (PI::delayLine (*p, pair.a).time, timeB) << "line " << pair.a;
+            EXPECT_EQ (PI::delayLine (*p, pair.a).delaySamples, samplesB) << "line " << pair.a;
+            EXPECT_NEAR (PI::delayLine (*p, pair.b).time, timeB + stepSize, 1e-15) << "line " << pair.b;
         }
     }
 }
@@ -964,16 +976,16 @@ TEST (EngineModulators, CascadeTurnAtThePlusBoundRunsBothWrapsInOneSample)
         auto& lfo = PI::cascadeLfo (*p, column);
         const double acc = bound - stepSize / 2;
         lfo = { -10.0 + std::abs (lfo.stepDown) / 2, 1, lfo.stepUp, lfo.stepDown, acc };
-        setCascadeLines (*p, column, 0, c + acc);
-        setCascadeLines (*p, column, 1, acc + stepSize + c);
+        setCascadeLines (*p, column, false, c + acc);
+        setCascadeLines (*p, column, true, acc + stepSize + c);
 
         std::vector<double> timesBefore;
         std::vector<int> samplesBefore;
-        for (int line : cascadeLinesA[column])
-            for (int offset : { 0, 1 })
+        for (const auto& pair : tolvmark::network::cascadeLines[column])
+            for (int line : { pair.a, pair.b })
             {
-                timesBefore.push_back (PI::delayLine (*p, line + offset).time);
-                samplesBefore.push_back (PI::delayLine (*p, line + offset).delaySamples);
+                timesBefore.push_back (PI::delayLine (*p, line).time);
+                samplesBefore.push_back (PI::delayLine (*p, line).delaySamples);
             }
 
         PI::stepCascadeLfo (*p, column);
@@ -982,11 +994,11 @@ TEST (EngineModulators, CascadeTurnAtThePlusBoundRunsBothWrapsInOneSample)
         EXPECT_EQ (lfo.direction, -1);
         EXPECT_NEAR (lfo.accumulator, acc, 1e-15);
         size_t k = 0;
-        for (int line : cascadeLinesA[column])
-            for (int offset : { 0, 1 })
+        for (const auto& pair : tolvmark::network::cascadeLines[column])
+            for (int line : { pair.a, pair.b })
             {
-                EXPECT_NEAR (PI::delayLine (*p, line + offset).time, timesBefore[k], 1e-15);
-                EXPECT_EQ (PI::delayLine (*p, line + offset).delaySamples, samplesBefore[k]);
+                EXPECT_NEAR (PI::delayLine (*p, line).time, timesBefore[k], 1e-15);
+                EXPECT_EQ (PI::delayLine (*p, line).delaySamples, samplesBefore[k]);
                 ++k;
             }
 
@@ -1148,7 +1160,7 @@ TEST_P (EngineInputNetwork, UnitImpulseAtThePredelayOutputPassesStraightThroughT
     const auto run = [&] { return classic ? runInput<true> (*p, 0.0, 0.0) : runInput<false> (*p, 0.0, 0.0); };
 
     // A 1 waiting at the pre-delay line's output, everything else silent.
-    auto& predelay = PI::delayLine (*p, 24);
+    auto& predelay = PI::delayLine (*p, tolvmark::network::predelayLine);
     predelay.setDelayTime (0.02);
     placeAtNextRead (predelay, 1.0);
     ASSERT_EQ (PI::diffuserLfo (*p).phase, 0.0);
@@ -1293,7 +1305,8 @@ TEST_P (EngineTank, ShelvesZeroTinyValuesAndTheChainsGetTheNegatedShelfOutput)
     takeWorkBuffers (*p);
     PI::gainLfo (*p).phase = 0.0;
 
-    const int firstLines[3] = { 57, 61, 65 };
+    const int firstLines[3] = { tolvmark::network::tankChains[0][0], tolvmark::network::tankChains[1][0],
+                                tolvmark::network::tankChains[2][0] };
 
     // A unit impulse into silent columns: each first line gets minus the shelves' first output.
     runTank (*p, 1.0);
@@ -1402,7 +1415,7 @@ TEST_P (EngineOutputNetwork, ChannelSumsAndTheCentreFollowTheirDefinitions)
     auto p = makeProcessor (2, c.path);
     p->setParameter (kOversampling, c.oversampling);
     const int stages = PI::cascadeStageCount (*p);
-    const int lastStageLineA = cascadeLinesA[0][stages - 1];
+    const int lastStageLineA = tolvmark::network::cascadeLines[0][stages - 1].a;
     const double matrixGain = static_cast<double> (0.4f);
 
     juce::Random random (3);
@@ -1423,7 +1436,7 @@ TEST_P (EngineOutputNetwork, ChannelSumsAndTheCentreFollowTheirDefinitions)
 
         // o1 is column 1's last stage crossfade of the values its two lines read at this sample.
         const auto& lineA = PI::delayLine (*p, lastStageLineA);
-        const auto& lineB = PI::delayLine (*p, lastStageLineA + 1);
+        const auto& lineB = PI::delayLine (*p, tolvmark::network::cascadeLines[0][stages - 1].b);
         const double w = PI::cascadeLfo (*p, 0).phase / 10.0;
         const double o1 = lineB.buffer[(size_t) lineB.readIndex] * (1.0 - w) * 0.5 +
                           lineA.buffer[(size_t) lineA.readIndex] * (1.0 + w) * 0.5;
