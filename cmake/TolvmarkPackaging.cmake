@@ -27,3 +27,28 @@ function(tolvmark_export_only target map)
         set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${script})
     endif()
 endfunction()
+
+# LV2 description. JUCE's generator, which the build runs after every link of the LV2 target,
+# rewrites the bundle's manifest.ttl, dsp.ttl and ui.ttl; it types the plug-in plain lv2:Plugin,
+# states no license and gives the maintainer an empty e-mail IRI. A step after it adds
+# tolvmark-extra.ttl (category and license) to the bundle, links it from the manifest and drops the
+# empty e-mail (Lv2Description.cmake). The license is GPL-3.0-only: the plug-in is built on JUCE
+# under its GPL-3 terms.
+set(TOLVMARK_LV2_LICENSE "https://spdx.org/licenses/GPL-3.0-only")
+set(TOLVMARK_LV2_EXTRA_TTL ${CMAKE_BINARY_DIR}/tolvmark-extra.ttl)
+set(TOLVMARK_LV2_DESCRIPTION_STEP ${TOLVMARK_CMAKE_DIR}/Lv2Description.cmake)
+
+function(tolvmark_complete_lv2_description target)
+    if(NOT TARGET ${target})
+        return()
+    endif()
+    set(extra ${TOLVMARK_LV2_EXTRA_TTL})
+    configure_file(${PROJECT_SOURCE_DIR}/resources/lv2/tolvmark-extra.ttl.in ${extra} @ONLY)
+    set(step ${TOLVMARK_LV2_DESCRIPTION_STEP})
+    add_custom_command(TARGET ${target} POST_BUILD
+        COMMAND ${CMAKE_COMMAND} -DBUNDLE=$<TARGET_FILE_DIR:${target}> -DEXTRA=${extra}
+            -DURI=${TOLVMARK_LV2_URI} -P ${step}
+        VERBATIM)
+    # A changed extra file or step relinks the target, which runs JUCE's generator and the step again.
+    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${extra} ${step})
+endfunction()
