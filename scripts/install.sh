@@ -17,7 +17,7 @@ prefix=""
 while [ "$#" -gt 0 ]; do
     case "$1" in
         --prefix)
-            [ "$#" -ge 2 ] && [ -n "$2" ] || usage
+            if [ "$#" -lt 2 ] || [ -z "$2" ]; then usage; fi
             prefix="$2"
             shift 2
             ;;

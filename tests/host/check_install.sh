@@ -72,5 +72,8 @@ for arguments in "--prefix" "--prefix=" "--destination $work/x" "$work/x"; do
         exit 1
     fi
 done
-[ ! -e "$work/x" ] && [ -z "$(ls -A "$home")" ] || { echo "a refused install wrote files"; exit 1; }
+if [ -e "$work/x" ] || [ -n "$(ls -A "$home")" ]; then
+    echo "a refused install wrote files"
+    exit 1
+fi
 echo "bad arguments refused"
