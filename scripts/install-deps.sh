@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs everything the project needs on Debian 12 (bookworm): JUCE 7 from Debian, the compilers,
-# the test and benchmark libraries, Xvfb for the editor tests and Debian's LV2 tools.
+# the test and benchmark libraries, Xvfb for the editor tests, Debian's LV2 tools and binutils (nm for
+# the check of the plug-ins' exported symbols).
 set -euo pipefail
 
 packages=(
-    juce-modules-source cmake g++ make pkg-config
+    juce-modules-source cmake g++ make pkg-config binutils
     xvfb xauth fonts-dejavu-core
     libgtest-dev googletest libbenchmark-dev
     lilv-utils sordi lv2-dev
