@@ -23,3 +23,13 @@ endfunction()
 # ours: they build without warnings so that the build log shows only our own code's.
 file(GLOB_RECURSE TOLVMARK_JUCE_MODULE_SOURCES ${JUCE_MODULES_DIR}/*.cpp ${JUCE_MODULES_DIR}/*.mm)
 set_source_files_properties(${TOLVMARK_JUCE_MODULE_SOURCES} PROPERTIES COMPILE_OPTIONS "-w")
+
+# Links a test, benchmark or fuzzer with the plug-in's shared code (target Tolvmark) and gives it the
+# same JUCE module configuration and include folders, since it sees JUCE through that library.
+function(tolvmark_use_shared_code target)
+    target_link_libraries(${target} PRIVATE Tolvmark)
+    target_compile_definitions(${target} PRIVATE
+        $<TARGET_PROPERTY:Tolvmark,INTERFACE_COMPILE_DEFINITIONS>
+        $<TARGET_PROPERTY:Tolvmark,COMPILE_DEFINITIONS>)
+    target_include_directories(${target} PRIVATE $<TARGET_PROPERTY:Tolvmark,INCLUDE_DIRECTORIES>)
+endfunction()

@@ -37,7 +37,7 @@ fi
 
 echo "==> Building the benchmarks in $build_dir"
 if [ ! -f "$build_dir/CMakeCache.txt" ]; then
-    cmake -S "$root" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release
+    (cd "$root" && cmake --preset release -B "$build_dir")
 fi
 cmake --build "$build_dir" -j4 --target tolvmark_engine_benchmark tolvmark_host_benchmark
 

@@ -7,5 +7,5 @@ build_dir="${1:-$root/build}"
 shift || true
 
 jobs="$(nproc 2>/dev/null || echo 4)"
-cmake -S "$root" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release "$@"
+(cd "$root" && cmake --preset release -B "$build_dir" "$@")
 cmake --build "$build_dir" --parallel "$jobs"

@@ -28,11 +28,8 @@ else
 fi
 [[ ${#names[@]} -gt 0 ]] || { echo "!! no fuzz targets found" >&2; exit 1; }
 
-# Keep these flags identical to the ones in scripts/sanitizers.sh: both scripts use this build directory.
-CC=clang-14 CXX=clang++-14 cmake -S "$root" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DTOLVMARK_SANITIZE=address,undefined,fuzzer-no-link \
-    -DTOLVMARK_BUILD_TESTS=ON -DTOLVMARK_BUILD_FUZZERS=ON \
-    -DTOLVMARK_BUILD_HOST_TOOLS=OFF -DTOLVMARK_BUILD_BENCHMARKS=OFF >/dev/null
+# The preset scripts/sanitizers.sh asan uses as well: both scripts share this build directory.
+(cd "$root" && cmake --preset asan-fuzz -B "$build_dir" >/dev/null)
 
 targets=()
 for name in "${names[@]}"; do

@@ -46,7 +46,7 @@ fi
 # A fresh build folder is configured as scripts/build.sh configures it, so that both can share it.
 if [ ! -f "$build_dir/CMakeCache.txt" ]; then
     "$root/scripts/install-deps.sh"
-    cmake -S "$root" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release
+    (cd "$root" && cmake --preset release -B "$build_dir")
 fi
 config="$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$build_dir/CMakeCache.txt")"
 config="${config:-Release}"

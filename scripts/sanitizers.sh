@@ -6,8 +6,9 @@
 #         serves both the unit tests and the libFuzzer targets.
 #   tsan: the multi-threaded tests (ThreadSafety.*, ReverbNetworkConcurrency.*, EngineRealtime.*,
 #         EditorTest.*) with ThreadSanitizer, built with gcc in build-tsan.
-# Both build in RelWithDebInfo (optimised, with line numbers in reports), build only the targets they
-# need and reuse their build directories between runs. Reports in JUCE's own code are suppressed by
+# Both build in RelWithDebInfo (optimised, with line numbers in reports), configured by the presets
+# asan-fuzz and tsan of CMakePresets.json, build only the targets they need and reuse their build
+# directories between runs. Reports in JUCE's own code are suppressed by
 # tests/sanitizers/*.supp (each entry says why); any other report stops the run with a non-zero exit.
 #
 # Usage: scripts/sanitizers.sh [asan|tsan|all]   (default all)
@@ -37,19 +38,12 @@ run_with_display() {
     fi
 }
 
-# Keep these flags identical to the ones in scripts/fuzz.sh: both scripts use the same build directory.
-configure_asan_fuzz() { # <dir>
-    CC=clang-14 CXX=clang++-14 cmake -S "$root" -B "$1" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DTOLVMARK_SANITIZE=address,undefined,fuzzer-no-link \
-        -DTOLVMARK_BUILD_TESTS=ON -DTOLVMARK_BUILD_FUZZERS=ON \
-        -DTOLVMARK_BUILD_HOST_TOOLS=OFF -DTOLVMARK_BUILD_BENCHMARKS=OFF >/dev/null
-}
 
 if [[ "$which" == all || "$which" == asan ]]; then
     dir="$build_root/build-asan-fuzz"
     echo "== AddressSanitizer + UndefinedBehaviorSanitizer: build tolvmark_tests in $dir"
     start=$SECONDS
-    configure_asan_fuzz "$dir"
+    (cd "$root" && cmake --preset asan-fuzz -B "$dir" >/dev/null)
     cmake --build "$dir" -j"$jobs" --target tolvmark_tests
     echo "== ASan+UBSan build: $((SECONDS - start)) s"
     start=$SECONDS
@@ -64,9 +58,7 @@ if [[ "$which" == all || "$which" == tsan ]]; then
     dir="$build_root/build-tsan"
     echo "== ThreadSanitizer: build tolvmark_tests in $dir"
     start=$SECONDS
-    cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++ -DTOLVMARK_SANITIZE=thread \
-        -DTOLVMARK_BUILD_HOST_TOOLS=OFF -DTOLVMARK_BUILD_BENCHMARKS=OFF -DTOLVMARK_BUILD_FUZZERS=OFF >/dev/null
+    (cd "$root" && cmake --preset tsan -B "$dir" >/dev/null)
     cmake --build "$dir" -j"$jobs" --target tolvmark_tests
     echo "== TSan build: $((SECONDS - start)) s"
     start=$SECONDS

@@ -14,7 +14,7 @@ jobs="${TOLVMARK_JOBS:-$(nproc)}"
 build="${TOLVMARK_SOAK_BUILD:-$root/build}"
 
 if [[ ! -f "$build/CMakeCache.txt" ]]; then
-    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+    (cd "$root" && cmake --preset release -B "$build" >/dev/null)
 fi
 cmake --build "$build" -j"$jobs" --target tolvmark_host_tests
 

@@ -42,7 +42,9 @@ inline constexpr TwinLines cascadeLines[3][4] = { { { 25, 26 }, { 39, 40 }, { 45
 inline constexpr int outputDelayLines[5] = { 34, 35, 36, 37, 38 };
 
 /** Lines that are built and kept but carry no signal. */
-inline constexpr int idleLines[19] = { 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 33 };
+inline constexpr int idleLines[19] = {
+    6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 33
+};
 
 /** Number of delay lines. */
 inline constexpr int numLines = 69;
@@ -75,8 +77,8 @@ inline constexpr int outputCompanderBuffer = 8;
 
 /** The input network's lines: pre-delay, long taps, the diffuser's sections. */
 inline constexpr std::array<int, 9> inputNetworkLines = {
-    predelayLine,         longTapLines[1],      longTapLines[0],      diffuserLines[0].a, diffuserLines[0].b,
-    diffuserLines[1].a,   diffuserLines[1].b,   diffuserLines[2].a,   diffuserLines[2].b
+    predelayLine,       longTapLines[1],    longTapLines[0],    diffuserLines[0].a, diffuserLines[0].b,
+    diffuserLines[1].a, diffuserLines[1].b, diffuserLines[2].a, diffuserLines[2].b
 };
 
 /** The network loop's lines: the input network's and the tank's. */

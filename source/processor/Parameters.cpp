@@ -1,3 +1,7 @@
+// The parameter table itself, independent of any processor: the step rules that turn a stored value
+// into a table index and the display texts (declared in Parameters.h). The processor's side of the
+// parameters (storing, retuning, the host's calls) is ProcessorParameters.cpp.
+
 #include "processor/Parameters.h"
 
 #include <cmath>

@@ -1,3 +1,7 @@
+// The processor's side of the parameters: the host's index-based calls (names, values, texts,
+// defaults), storing a value and retuning what depends on it, and applying a set of values as one
+// change. The parameter table they use (keys, step rules, texts) is Parameters.cpp.
+
 #include "processor/QuellorAudioProcessor.h"
 
 #include <cmath>
