@@ -31,6 +31,7 @@ inline int QuellorAudioProcessor::beginLineRuns (const int* lines, int count, in
         const int n = lines[j];
         auto& cursor = lineCursors[n];
         length = std::min (length, delayLine (n).beginRun (cursor.write, cursor.read));
+        lineWrittenSinceClear[n] = true;
 #if JUCE_DEBUG
         lineInRun[n] = true;
 #endif

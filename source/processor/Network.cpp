@@ -176,7 +176,8 @@ void QuellorAudioProcessor::updateCoefficients()
 
     // Linear mixer gains: tank column 1's feedback, then the tap mixers' inputs.
     mixers[tankMixers[0]].raw1 = linearGain (tankColumnDb[0]);
-    const int tapMixerOrder[4] = { tapSumMixer, cascadeInputMixers[0], cascadeInputMixers[1], cascadeInputMixers[2] };
+    const int tapMixerOrder[4] = { tapSumMixer, cascadeInputMixers[0], cascadeInputMixers[1],
+                                   cascadeInputMixers[2] };
     for (int mixer = 0; mixer < 4; ++mixer)
     {
         auto& tapMixer = mixers[tapMixerOrder[mixer]];
@@ -273,6 +274,8 @@ void QuellorAudioProcessor::prepareToPlay (double sampleRate, int)
 
     for (int n = 24; n < numLines; ++n)
         delayLine (n).setSampleRate (sampleRate);
+    for (auto& written : lineWrittenSinceClear) // setSampleRate cleared every line
+        written = false;
 
     inputCompander.setSampleRate (sampleRate);
     outputCompander.setSampleRate (sampleRate);
@@ -291,8 +294,15 @@ void QuellorAudioProcessor::reset()
 
 void QuellorAudioProcessor::clearNetwork() noexcept
 {
+    // A line not written since its last clear already reads as silence.
     for (int n = 0; n < numLines; ++n)
-        delayLine (n).clear();
+    {
+        if (lineWrittenSinceClear[n])
+        {
+            delayLine (n).clear();
+            lineWrittenSinceClear[n] = false;
+        }
+    }
 
     bandLimitFilters[0].reset();
     for (auto& filter : highCutFilters)

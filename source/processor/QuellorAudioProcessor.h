@@ -228,6 +228,9 @@ private:
     // The delay lines the current block ticks, and where each is written and read during the current
     // run of samples (see source/engine/LineCursors.h). Audio thread only.
     tolvmark::LineCursor lineCursors[tolvmark::network::numLines];
+    // Lines written since the last clear: a clear only needs to touch these (the others already read
+    // as silence), so it never reaches into the memory of lines the engine does not tick.
+    bool lineWrittenSinceClear[tolvmark::network::numLines]{};
     int cascadeLoopLines[tolvmark::network::maxCascadeLoopLines]{};
     int numCascadeLoopLines = 0;
 #if JUCE_DEBUG
