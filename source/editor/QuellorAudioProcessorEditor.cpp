@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 
 using namespace tolvmark;
 
@@ -79,6 +80,72 @@ void setUpToggle (juce::Button& button, juce::Button::Listener& listener, juce::
     button.setBounds (bounds);
     button.setClickingTogglesState (true);
     button.addListener (&listener);
+}
+/** A change of visibility or enablement that laying out a page makes to a control. */
+enum class Toggle
+{
+    none,
+    show,
+    hide,
+    enable,
+    disable
+};
+
+/** What laying out a page does to one control, in this order: renames it, moves it, then makes up to two
+    visibility or enablement changes in the order given. Parts left unset leave the control as it is. */
+struct Placement
+{
+    const char* name;
+    std::optional<juce::Rectangle<int>> bounds;
+    Toggle first, second;
+};
+
+Placement movedTo (int x, int y, int width, int height)
+{
+    return { nullptr, juce::Rectangle<int> (x, y, width, height), Toggle::none, Toggle::none };
+}
+
+Placement renamedAndMovedTo (const char* name, int x, int y, int width, int height)
+{
+    return { name, juce::Rectangle<int> (x, y, width, height), Toggle::none, Toggle::none };
+}
+
+Placement toggled (Toggle first, Toggle second = Toggle::none)
+{
+    return { nullptr, std::nullopt, first, second };
+}
+
+void apply (Toggle toggle, juce::Component& control)
+{
+    switch (toggle)
+    {
+        case Toggle::none:
+            break;
+        case Toggle::show:
+            control.setVisible (true);
+            break;
+        case Toggle::hide:
+            control.setVisible (false);
+            break;
+        case Toggle::enable:
+            control.setEnabled (true);
+            break;
+        case Toggle::disable:
+            control.setEnabled (false);
+            break;
+    }
+}
+
+void apply (const Placement& placement, juce::Component& control)
+{
+    if (placement.name != nullptr)
+        control.setName (placement.name);
+
+    if (placement.bounds.has_value())
+        control.setBounds (*placement.bounds);
+
+    apply (placement.first, control);
+    apply (placement.second, control);
 }
 } // namespace
 
@@ -210,140 +277,140 @@ void QuellorAudioProcessorEditor::resized()
 }
 
 //==============================================================================
+std::array<QuellorAudioProcessorEditor::ParameterBinding, 15>
+QuellorAudioProcessorEditor::parameterBindings() noexcept
+{
+    using Conversion = ParameterBinding::Conversion;
+    constexpr int noIndex = -1;
+
+    // In the order the refresh moves the controls. The meter only shows the input level; the high-cut
+    // fader drives both high-cut parameters.
+    // slider, button, conversion, index [, second index, sends, display, display on drag start]
+    return { {
+        { &decaySlider, nullptr, Conversion::plain, kDecay },
+        { &lowSlider, nullptr, Conversion::plain, kLow },
+        { &highSlider, nullptr, Conversion::plain, kHigh },
+        { &delaySlider, nullptr, Conversion::plain, kPredelay },
+        { &meterSlider, nullptr, Conversion::plain, kInputMeter, noIndex, false },
+        { &highcutSlider, nullptr, Conversion::plain, kHighCut2, kHighCut3, true, &highcutLabel },
+        { &mixSlider, nullptr, Conversion::plain, kMix, noIndex, true, &mixLabel, true },
+        { nullptr, &modernVintageButton, Conversion::onOff, kUseClassic },
+        { nullptr, &surroundButton, Conversion::onOff, kSurroundSwitch },
+        { nullptr, &bypassButton, Conversion::onOff, kBypass },
+        { &leftLevelSlider, nullptr, Conversion::decibels, kLeftLevel },
+        { &rightLevelSlider, nullptr, Conversion::decibels, kRightLevel },
+        { &centerLevelSlider, nullptr, Conversion::decibels, kCenterLevel },
+        { &leftSLevelSlider, nullptr, Conversion::decibels, kLeftSLevel },
+        { &rightSLevelSlider, nullptr, Conversion::decibels, kRightSLevel },
+    } };
+}
+
+std::optional<QuellorAudioProcessorEditor::ParameterBinding>
+QuellorAudioProcessorEditor::sendingBinding (const juce::Component* control) noexcept
+{
+    for (const auto& binding : parameterBindings())
+        if (binding.sends && binding.control() == control)
+            return binding;
+
+    return std::nullopt;
+}
+
+float QuellorAudioProcessorEditor::ParameterBinding::valueToSend() const noexcept
+{
+    switch (conversion)
+    {
+        case Conversion::plain:
+            return (float) slider->getValue();
+        case Conversion::decibels:
+            return levelValueForDecibels (slider->getValue());
+        case Conversion::onOff:
+            return button->getToggleState() ? 1.0f : 0.0f;
+    }
+
+    return 0.0f;
+}
+
+void QuellorAudioProcessorEditor::ParameterBinding::show (float storedValue) const
+{
+    switch (conversion)
+    {
+        case Conversion::plain:
+            slider->setValue ((double) storedValue, juce::dontSendNotification);
+            break;
+        case Conversion::decibels:
+            slider->setValue ((double) decibelsForLevelValue (storedValue), juce::dontSendNotification);
+            break;
+        case Conversion::onOff:
+            // Neither the click nor the state change is notified: nothing goes back to the processor.
+            button->setToggleState (storedValue != 0.0f, juce::dontSendNotification);
+            break;
+    }
+}
+
+void QuellorAudioProcessorEditor::ParameterBinding::refreshDisplay() const
+{
+    if (display != nullptr)
+        display->setValue (slider->getValue(), juce::sendNotificationAsync);
+}
+
+//==============================================================================
 void QuellorAudioProcessorEditor::timerCallback()
 {
-    const auto stored = [this] (int index) { return (double) reverbProcessor.parameterValue (index); };
-    const auto isSet = [this] (int index) { return reverbProcessor.parameterValue (index) != 0.0f; };
+    const auto bindings = parameterBindings();
 
-    decaySlider.setValue (stored (kDecay), juce::dontSendNotification);
-    lowSlider.setValue (stored (kLow), juce::dontSendNotification);
-    highSlider.setValue (stored (kHigh), juce::dontSendNotification);
-    delaySlider.setValue (stored (kPredelay), juce::dontSendNotification);
-    meterSlider.setValue (stored (kInputMeter), juce::dontSendNotification);
-    highcutSlider.setValue (stored (kHighCut2), juce::dontSendNotification);
-    mixSlider.setValue (stored (kMix), juce::dontSendNotification);
+    for (const auto& binding : bindings)
+        binding.show (reverbProcessor.parameterValue (binding.index));
 
-    // Neither the click nor the state change is notified: nothing goes back to the processor.
-    modernVintageButton.setToggleState (isSet (kUseClassic), juce::dontSendNotification);
-    surroundButton.setToggleState (isSet (kSurroundSwitch), juce::dontSendNotification);
-    bypassButton.setToggleState (isSet (kBypass), juce::dontSendNotification);
-
-    for (int level = 0; level < 5; ++level)
-        levelSlider (level)->setValue (
-            (double) decibelsForLevelValue (reverbProcessor.parameterValue (kLeftLevel + level)),
-            juce::dontSendNotification);
-
-    highcutLabel.setValue (highcutSlider.getValue(), juce::sendNotificationAsync);
-    mixLabel.setValue (mixSlider.getValue(), juce::sendNotificationAsync);
+    // The digit displays once their faders have moved.
+    for (const auto& binding : bindings)
+        binding.refreshDisplay();
 }
 
 void QuellorAudioProcessorEditor::sliderValueChanged (juce::Slider* slider)
 {
-    const auto value = (float) slider->getValue();
+    if (const auto binding = sendingBinding (slider))
+    {
+        const auto value = binding->valueToSend();
+        sendParameter (reverbProcessor, binding->index, value);
 
-    if (slider == &decaySlider)
-        sendParameter (reverbProcessor, kDecay, value);
-    else if (slider == &lowSlider)
-        sendParameter (reverbProcessor, kLow, value);
-    else if (slider == &highSlider)
-        sendParameter (reverbProcessor, kHigh, value);
-    else if (slider == &delaySlider)
-        sendParameter (reverbProcessor, kPredelay, value);
-    else if (slider == &highcutSlider)
-    {
-        sendParameter (reverbProcessor, kHighCut2, value);
-        sendParameter (reverbProcessor, kHighCut3, value);
-        highcutLabel.setValue (highcutSlider.getValue(), juce::sendNotificationAsync);
-    }
-    else if (slider == &mixSlider)
-    {
-        sendParameter (reverbProcessor, kMix, value);
-        mixLabel.setValue (mixSlider.getValue(), juce::sendNotificationAsync);
-    }
-    else
-    {
-        for (int level = 0; level < 5; ++level)
-        {
-            if (slider == levelSlider (level))
-            {
-                sendParameter (reverbProcessor, kLeftLevel + level,
-                               levelValueForDecibels (slider->getValue()));
-                break;
-            }
-        }
+        if (binding->secondIndex >= 0)
+            sendParameter (reverbProcessor, binding->secondIndex, value);
+
+        binding->refreshDisplay();
     }
 }
 
 void QuellorAudioProcessorEditor::sliderDragStarted (juce::Slider* slider)
 {
-    if (slider == &decaySlider)
-        beginGesture (reverbProcessor, kDecay);
-    else if (slider == &lowSlider)
-        beginGesture (reverbProcessor, kLow);
-    else if (slider == &highSlider)
-        beginGesture (reverbProcessor, kHigh);
-    else if (slider == &delaySlider)
-        beginGesture (reverbProcessor, kPredelay);
-    else if (slider == &highcutSlider)
+    if (const auto binding = sendingBinding (slider))
     {
-        beginGesture (reverbProcessor, kHighCut2);
-        beginGesture (reverbProcessor, kHighCut3);
-    }
-    else if (slider == &mixSlider)
-    {
-        beginGesture (reverbProcessor, kMix);
-        mixLabel.setValue (mixSlider.getValue(), juce::sendNotificationAsync);
-    }
-    else
-    {
-        for (int level = 0; level < 5; ++level)
-            if (slider == levelSlider (level))
-                beginGesture (reverbProcessor, kLeftLevel + level);
+        beginGesture (reverbProcessor, binding->index);
+
+        if (binding->secondIndex >= 0)
+            beginGesture (reverbProcessor, binding->secondIndex);
+
+        if (binding->displayOnDragStart)
+            binding->refreshDisplay();
     }
 }
 
 void QuellorAudioProcessorEditor::sliderDragEnded (juce::Slider* slider)
 {
-    if (slider == &decaySlider)
-        endGesture (reverbProcessor, kDecay);
-    else if (slider == &lowSlider)
-        endGesture (reverbProcessor, kLow);
-    else if (slider == &highSlider)
-        endGesture (reverbProcessor, kHigh);
-    else if (slider == &delaySlider)
-        endGesture (reverbProcessor, kPredelay);
-    else if (slider == &highcutSlider)
+    if (const auto binding = sendingBinding (slider))
     {
-        endGesture (reverbProcessor, kHighCut2);
-        endGesture (reverbProcessor, kHighCut3);
-    }
-    else if (slider == &mixSlider)
-        endGesture (reverbProcessor, kMix);
-    else
-    {
-        for (int level = 0; level < 5; ++level)
-            if (slider == levelSlider (level))
-                endGesture (reverbProcessor, kLeftLevel + level);
+        endGesture (reverbProcessor, binding->index);
+
+        if (binding->secondIndex >= 0)
+            endGesture (reverbProcessor, binding->secondIndex);
     }
 }
 
 void QuellorAudioProcessorEditor::buttonClicked (juce::Button* button)
 {
-    const auto switchValue = [button] { return button->getToggleState() ? 1.0f : 0.0f; };
-
-    if (button == &bypassButton)
-        sendParameter (reverbProcessor, kBypass, switchValue());
-    else if (button == &backButton)
-    {
-        if (backButton.getToggleState())
-            showSettingsPage();
-        else
-            showMainPage();
-    }
-    else if (button == &modernVintageButton)
-        sendParameter (reverbProcessor, kUseClassic, switchValue());
-    else if (button == &surroundButton)
-        sendParameter (reverbProcessor, kSurroundSwitch, switchValue());
+    if (button == &backButton)
+        showPage (backButton.getToggleState());
+    else if (const auto binding = sendingBinding (button))
+        sendParameter (reverbProcessor, binding->index, binding->valueToSend());
 }
 
 //==============================================================================
@@ -363,81 +430,44 @@ float QuellorAudioProcessorEditor::decibelsForLevelValue (float value) noexcept
 }
 
 //==============================================================================
-void QuellorAudioProcessorEditor::showSettingsPage()
+void QuellorAudioProcessorEditor::showPage (bool settingsPage)
 {
-    backButton.setBounds (786, 282, 30, 30);
-
-    for (auto* mainControl : { &decaySlider, &lowSlider, &highSlider, &delaySlider, &highcutSlider })
+    struct Row
     {
-        mainControl->setVisible (false);
-        mainControl->setEnabled (false);
-    }
+        juce::Component* control;
+        Placement onMainPage, onSettingsPage;
+    };
 
-    highcutLabel.setVisible (false);
-    mixSlider.setBounds (464, 270, 114, 53);
-    mixLabel.setBounds (584, 279, 35, 25);
+    // Both pages in one list, in the order the changes are made. The main page's bounds are the ones it
+    // returns to; for the back button, the meter and the logo they differ a little from the constructor's.
+    // The mode and surround switches keep their bounds, and the high-cut display stays disabled throughout.
+    using T = Toggle;
+    const Row rows[] = {
+        { &backButton, movedTo (711, 276, 30, 30), movedTo (786, 282, 30, 30) },
+        { &decaySlider, toggled (T::show, T::enable), toggled (T::hide, T::disable) },
+        { &lowSlider, toggled (T::show, T::enable), toggled (T::hide, T::disable) },
+        { &highSlider, toggled (T::show, T::enable), toggled (T::hide, T::disable) },
+        { &delaySlider, toggled (T::show, T::enable), toggled (T::hide, T::disable) },
+        { &highcutSlider, toggled (T::show, T::enable), toggled (T::hide, T::disable) },
+        { &highcutLabel, toggled (T::show), toggled (T::hide) },
+        { &mixSlider, movedTo (438, 276, 114, 53), movedTo (464, 270, 114, 53) },
+        { &mixLabel, movedTo (556, 284, 35, 25), movedTo (584, 279, 35, 25) },
+        { &modernVintageButton, toggled (T::disable, T::hide), toggled (T::enable, T::show) },
+        // The look-and-feel draws the small meter for "VUSlider" and the large one for "VUSliderBack".
+        { &meterSlider, renamedAndMovedTo ("VUSlider", 60, 193, 68, 120),
+          renamedAndMovedTo ("VUSliderBack", 145, 188, 87, 141) },
+        { &bypassButton, toggled (T::enable, T::show), toggled (T::disable, T::hide) },
+        { &leftLevelSlider, toggled (T::disable, T::hide), toggled (T::enable, T::show) },
+        { &rightLevelSlider, toggled (T::disable, T::hide), toggled (T::enable, T::show) },
+        { &centerLevelSlider, toggled (T::disable, T::hide), toggled (T::enable, T::show) },
+        { &leftSLevelSlider, toggled (T::disable, T::hide), toggled (T::enable, T::show) },
+        { &rightSLevelSlider, toggled (T::disable, T::hide), toggled (T::enable, T::show) },
+        { &surroundButton, toggled (T::hide, T::disable), toggled (T::enable, T::show) },
+        { &tolvButton, movedTo (28, 28, 90, 45), movedTo (120, 35, 90, 45) },
+    };
 
-    modernVintageButton.setEnabled (true);
-    modernVintageButton.setVisible (true);
+    for (const auto& row : rows)
+        apply (settingsPage ? row.onSettingsPage : row.onMainPage, *row.control);
 
-    meterSlider.setName ("VUSliderBack");
-    meterSlider.setBounds (145, 188, 87, 141);
-
-    bypassButton.setEnabled (false);
-    bypassButton.setVisible (false);
-
-    for (int level = 0; level < 5; ++level)
-    {
-        levelSlider (level)->setEnabled (true);
-        levelSlider (level)->setVisible (true);
-    }
-
-    surroundButton.setEnabled (true);
-    surroundButton.setVisible (true);
-
-    tolvButton.setBounds (120, 35, 90, 45);
     repaint();
-}
-
-void QuellorAudioProcessorEditor::showMainPage()
-{
-    backButton.setBounds (711, 276, 30, 30);
-
-    for (auto* mainControl : { &decaySlider, &lowSlider, &highSlider, &delaySlider, &highcutSlider })
-    {
-        mainControl->setVisible (true);
-        mainControl->setEnabled (true);
-    }
-
-    highcutLabel.setVisible (true);
-    mixSlider.setBounds (438, 276, 114, 53);
-    mixLabel.setBounds (556, 284, 35, 25);
-
-    modernVintageButton.setEnabled (false);
-    modernVintageButton.setVisible (false);
-
-    meterSlider.setName ("VUSlider");
-    meterSlider.setBounds (60, 193, 68, 120);
-
-    bypassButton.setEnabled (true);
-    bypassButton.setVisible (true);
-
-    for (int level = 0; level < 5; ++level)
-    {
-        levelSlider (level)->setEnabled (false);
-        levelSlider (level)->setVisible (false);
-    }
-
-    surroundButton.setVisible (false);
-    surroundButton.setEnabled (false);
-
-    tolvButton.setBounds (28, 28, 90, 45);
-    repaint();
-}
-
-juce::Slider* QuellorAudioProcessorEditor::levelSlider (int levelNumber) noexcept
-{
-    juce::Slider* const levels[] = { &leftLevelSlider, &rightLevelSlider, &centerLevelSlider,
-                                     &leftSLevelSlider, &rightSLevelSlider };
-    return juce::isPositiveAndBelow (levelNumber, 5) ? levels[levelNumber] : nullptr;
 }

@@ -4,6 +4,9 @@
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
+#include <array>
+#include <optional>
+
 class QuellorAudioProcessor;
 
 /** The plug-in's editor window: two pages of skinned controls over a fixed 862 x 328 layout.
@@ -79,10 +82,53 @@ public:
     juce::Component& getContentComponent() noexcept { return contentComponent; }
 
 private:
-    void showSettingsPage();
-    void showMainPage();
+    /** A control bound to the parameter(s) it drives or shows: what its value callbacks and gestures send
+        and what the refresh sets it to. */
+    struct ParameterBinding
+    {
+        /** How the control's value and the parameter's stored value convert into each other. */
+        enum class Conversion
+        {
+            plain,    ///< a 0 .. 1 slider whose value is the parameter's value
+            decibels, ///< a level fader in dB; the parameter holds 10^((dB - 6) / 20)
+            onOff     ///< a switch: sends 1 when on, 0 when off; any non-zero stored value shows as on
+        };
 
-    juce::Slider* levelSlider (int levelNumber) noexcept;
+        juce::Slider* slider;            ///< the control when it is a slider, else nullptr
+        juce::Button* button;            ///< the control when it is a switch, else nullptr
+        Conversion conversion;           ///< how its value converts
+        int index;                       ///< the parameter sent to first; the refresh shows this one
+        int secondIndex = -1;            ///< a parameter sent the same value and gestures next, or -1
+        bool sends = true;               ///< false for a display that only shows the processor's value
+        juce::Slider* display = nullptr; ///< a digit display repeating the slider's value, or nullptr
+        bool displayOnDragStart = false; ///< whether a drag start also refreshes the display
+
+        /** The slider or the button. */
+        juce::Component* control() const noexcept
+        {
+            return slider != nullptr ? static_cast<juce::Component*> (slider) : button;
+        }
+
+        /** The value the control sends to its parameter(s), converted from what it shows. */
+        float valueToSend() const noexcept;
+
+        /** Moves the control to a stored parameter value without notifying anyone. */
+        void show (float storedValue) const;
+
+        /** Sets the digit display, if there is one, to the slider's value (notified asynchronously). */
+        void refreshDisplay() const;
+    };
+
+    /** The one table from control to parameter(s) and conversion that the value callbacks, the gestures and
+        the refresh all use, in the order the refresh moves the controls. Built on the stack. */
+    std::array<ParameterBinding, 15> parameterBindings() noexcept;
+
+    /** The binding of a control that sends to the processor; nothing for any other control. */
+    std::optional<ParameterBinding> sendingBinding (const juce::Component* control) noexcept;
+
+    /** Lays the controls out for one page (shows, hides, enables, disables, moves and renames them) and
+        repaints: the settings page when `settingsPage` is true, else the main page. */
+    void showPage (bool settingsPage);
 
     juce::Image backgroundImage;
 

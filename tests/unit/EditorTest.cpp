@@ -672,6 +672,90 @@ TEST_F (EditorTest, TimerFollowsAProgramChange)
     }
 }
 
+TEST_F (EditorTest, EveryControlKeepsWhatItSentThroughTheRefreshAndMovesNoOther)
+{
+    // What a control sends must come back onto it, unchanged, at the next refresh, at every step of its
+    // range; and no other control may follow it. A control sending to one parameter and shown from
+    // another, two controls sharing a parameter, or a conversion that does not invert shows up as a
+    // control that moves at the tick.
+    const auto controlValues = [this]
+    {
+        std::vector<std::string> values;
+        for (auto* child : content().getChildren())
+        {
+            if (auto* s = dynamic_cast<juce::Slider*> (child))
+                values.push_back ((child->getName() + " " + juce::String (s->getValue(), 12)).toStdString());
+            else if (auto* b = dynamic_cast<juce::Button*> (child))
+                values.push_back ((child->getName() + (b->getToggleState() ? " on" : " off")).toStdString());
+        }
+        return values;
+    };
+
+    const auto expectRefreshKeepsEverything = [&] (const juce::String& moved)
+    {
+        ASSERT_FALSE (recorder.events.empty()) << moved << " sent nothing";
+        const auto beforeTick = controlValues();
+        recorder.events.clear();
+        editor->timerCallback();
+        ASSERT_EQ (controlValues(), beforeTick) << "after moving " << moved;
+        ASSERT_TRUE (recorder.events.empty()) << "after moving " << moved;
+    };
+
+    editor->timerCallback(); // every control starts at the processor's value
+    int movedControls = 0;
+
+    for (const bool settingsPage : { false, true })
+    {
+        if (settingsPage)
+            click ("BackButton");
+
+        // Every control the user can reach on this page, but the page switch and the logo.
+        for (auto* child : content().getChildren())
+        {
+            const auto name = child->getName();
+            if (!child->isVisible() || !child->isEnabled() || name == "BackButton" || name == "TolvButton")
+                continue;
+
+            ++movedControls;
+
+            if (auto* s = dynamic_cast<juce::Slider*> (child))
+            {
+                const int steps = juce::roundToInt ((s->getMaximum() - s->getMinimum()) / s->getInterval());
+                for (int step = 0; step <= steps; ++step)
+                {
+                    const double value = s->getMinimum() + s->getInterval() * step;
+                    if (value == s->getValue())
+                        continue;
+
+                    recorder.events.clear();
+                    {
+                        juce::Slider::ScopedDragNotification drag (*s);
+                        s->setValue (value, juce::sendNotificationSync);
+                    }
+                    expectRefreshKeepsEverything (name + " at " + juce::String (value));
+                    if (HasFatalFailure())
+                        return;
+                }
+            }
+            else
+            {
+                for (int round = 0; round < 2; ++round) // on and off again
+                {
+                    recorder.events.clear();
+                    click (name);
+                    expectRefreshKeepsEverything (name);
+                    if (HasFatalFailure())
+                        return;
+                }
+            }
+        }
+    }
+
+    // The levers, the two faders and bypass; then the mix fader again, the mode and surround switches and
+    // the five level faders.
+    EXPECT_EQ (movedControls, 7 + 8);
+}
+
 //==============================================================================
 TEST_F (EditorTest, BackButtonSwitchesToTheSettingsPageAndBack)
 {
