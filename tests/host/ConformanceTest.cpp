@@ -592,7 +592,7 @@ static void sweepWhileAudioRuns (const BuiltPlugin& built, bool withEditor)
                 // takes its view down (VST3 IPlugView::removed(), LV2 cleanup) and only then does the
                 // host window go. Destroying the host window first takes the plug-in's embedded X
                 // window with it, and the plug-in's own teardown then fails on it with BadWindow.
-                editor.reset();
+                hostkit::deleteEditor (editor);
             }
 
             pumpMessages (5);

@@ -103,7 +103,7 @@ TEST (EditorHost, OpensAndClosesRepeatedlyWhileAudioRuns)
                 EXPECT_GT (audio.blocks.load(), blocksBefore) << "audio stalled in round " << round;
             }
 
-            editor.reset();
+            hostkit::deleteEditor (editor);
             EXPECT_EQ (plugin->getActiveEditor(), nullptr);
             runMessageLoop (30);
         }

@@ -1,5 +1,14 @@
 #include "PluginHost.h"
 
+#if JUCE_LINUX || JUCE_BSD
+namespace juce
+{
+// JUCE's event loop step (juce_events), which runDispatchLoopUntil is built on: dispatches what is
+// waiting and, when asked, returns false instead of sleeping when nothing is.
+bool dispatchNextMessageOnSystemQueue (bool returnIfNoPendingMessages);
+} // namespace juce
+#endif
+
 namespace hostkit
 {
 juce::String formatName (Format format)
@@ -82,5 +91,17 @@ std::unique_ptr<juce::AudioPluginInstance> loadPlugin (Format format, const juce
         error = "could not instantiate " + description->name + ": " + loadError;
 
     return instance;
+}
+void deleteEditor (std::unique_ptr<juce::AudioProcessorEditor>& editor)
+{
+    if (editor == nullptr)
+        return;
+
+#if JUCE_LINUX || JUCE_BSD
+    for (int i = 0; i < 100000 && juce::dispatchNextMessageOnSystemQueue (true); ++i)
+    {
+    }
+#endif
+    editor.reset();
 }
 } // namespace hostkit

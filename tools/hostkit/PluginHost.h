@@ -30,6 +30,12 @@ std::unique_ptr<juce::AudioPluginInstance> loadPlugin (Format format, const juce
                                                        double sampleRate, int blockSize, juce::String& error,
                                                        const juce::String& lv2Uri = {});
 
+/** Deletes a hosted plug-in's editor as a host closes it, after running every message and window event
+    already waiting. JUCE's embedding of a plug-in's view on Linux (XEmbedComponent) answers some window
+    events by posting a callback that holds a plain pointer to itself; one still waiting when the editor
+    goes would run on freed memory. Message thread only. */
+void deleteEditor (std::unique_ptr<juce::AudioProcessorEditor>& editor);
+
 /** Finds the description of the plug-in in a binary without instantiating it. */
 std::unique_ptr<juce::PluginDescription> describePlugin (Format format, const juce::File& location,
                                                          juce::String& error,
