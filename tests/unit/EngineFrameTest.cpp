@@ -2,6 +2,7 @@
 // modulators, the input network, the tank, the density cascade and the output network. These tests
 // check behaviours and invariants; bit-exact output is the reference model's job.
 
+#include "AllocationCounter.h"
 #include "AudioTestSupport.h"
 #include "ProcessorInspector.h"
 #include "engine/InputNetwork.h"
@@ -33,160 +34,13 @@
 #include <xmmintrin.h>
 #endif
 
-//==============================================================================
-// A counting allocator for the whole test program: every allocation and release made on a thread whose
-// counting flag is set is counted. Only the no-allocation tests set the flag, around processBlock.
-namespace
-{
-thread_local bool countingAllocations = false;
-std::atomic<long> countedAllocations{ 0 };
-
-void noteAllocation() noexcept
-{
-    if (countingAllocations)
-        countedAllocations.fetch_add (1, std::memory_order_relaxed);
-}
-
-void* allocate (std::size_t size)
-{
-    noteAllocation();
-    if (void* p = std::malloc (size == 0 ? 1 : size))
-        return p;
-    throw std::bad_alloc();
-}
-
-void* allocateAligned (std::size_t size, std::align_val_t alignment)
-{
-    noteAllocation();
-    void* p = nullptr;
-    const auto align = juce::jmax (sizeof (void*), static_cast<std::size_t> (alignment));
-    if (posix_memalign (&p, align, size == 0 ? 1 : size) != 0)
-        throw std::bad_alloc();
-    return p;
-}
-
-void release (void* p) noexcept
-{
-    if (p != nullptr)
-        noteAllocation();
-    std::free (p);
-}
-} // namespace
-
-void* operator new (std::size_t size)
-{
-    return allocate (size);
-}
-void* operator new[] (std::size_t size)
-{
-    return allocate (size);
-}
-void* operator new (std::size_t size, std::align_val_t a)
-{
-    return allocateAligned (size, a);
-}
-void* operator new[] (std::size_t size, std::align_val_t a)
-{
-    return allocateAligned (size, a);
-}
-void* operator new (std::size_t size, const std::nothrow_t&) noexcept
-{
-    try
-    {
-        return allocate (size);
-    }
-    catch (...)
-    {
-        return nullptr;
-    }
-}
-void* operator new[] (std::size_t size, const std::nothrow_t&) noexcept
-{
-    try
-    {
-        return allocate (size);
-    }
-    catch (...)
-    {
-        return nullptr;
-    }
-}
-void* operator new (std::size_t size, std::align_val_t a, const std::nothrow_t&) noexcept
-{
-    try
-    {
-        return allocateAligned (size, a);
-    }
-    catch (...)
-    {
-        return nullptr;
-    }
-}
-void* operator new[] (std::size_t size, std::align_val_t a, const std::nothrow_t&) noexcept
-{
-    try
-    {
-        return allocateAligned (size, a);
-    }
-    catch (...)
-    {
-        return nullptr;
-    }
-}
-void operator delete (void* p) noexcept
-{
-    release (p);
-}
-void operator delete[] (void* p) noexcept
-{
-    release (p);
-}
-void operator delete (void* p, std::size_t) noexcept
-{
-    release (p);
-}
-void operator delete[] (void* p, std::size_t) noexcept
-{
-    release (p);
-}
-void operator delete (void* p, std::align_val_t) noexcept
-{
-    release (p);
-}
-void operator delete[] (void* p, std::align_val_t) noexcept
-{
-    release (p);
-}
-void operator delete (void* p, std::size_t, std::align_val_t) noexcept
-{
-    release (p);
-}
-void operator delete[] (void* p, std::size_t, std::align_val_t) noexcept
-{
-    release (p);
-}
-void operator delete (void* p, const std::nothrow_t&) noexcept
-{
-    release (p);
-}
-void operator delete[] (void* p, const std::nothrow_t&) noexcept
-{
-    release (p);
-}
-void operator delete (void* p, std::align_val_t, const std::nothrow_t&) noexcept
-{
-    release (p);
-}
-void operator delete[] (void* p, std::align_val_t, const std::nothrow_t&) noexcept
-{
-    release (p);
-}
-
 JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE ("-Wdeprecated-declarations")
 
 using namespace tolvmark;
 using PI = ProcessorInspector;
 using Processor = QuellorAudioProcessor;
+using testsupport::countedAllocations;
+using testsupport::countingAllocations;
 
 namespace
 {
