@@ -3,6 +3,7 @@
 
 #include "editor/QuellorAudioProcessorEditor.h"
 #include "processor/QuellorAudioProcessor.h"
+#include "FakeClock.h"
 #include "ImageCompare.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
@@ -103,13 +104,9 @@ std::ostream& operator<< (std::ostream& os, const ControlState& s)
               << (s.enabled ? " enabled" : " disabled");
 }
 
-/** The processor's clock for its program-change guard, moved by hand. */
-juce::uint32 fakeMilliseconds = 0;
-
-juce::uint32 fakeClock()
-{
-    return fakeMilliseconds;
-}
+// The processor's clock for its program-change guard, moved by hand.
+using testsupport::fakeClock;
+using testsupport::fakeNow;
 
 void runMessageLoop (int milliseconds)
 {
@@ -650,7 +647,7 @@ TEST_F (EditorTest, TimerFollowsEveryParameterAndTheMeterWithinOneTick)
 
 TEST_F (EditorTest, TimerFollowsAProgramChange)
 {
-    fakeMilliseconds += 60000; // well past the guard against early program changes
+    fakeNow += 60000; // well past the guard against early program changes
 
     for (int program = 0; program < processor->getNumPrograms(); ++program)
     {

@@ -6,13 +6,13 @@
 
 #include "../reference/ReferenceReverb.h"
 #include "AudioTestSupport.h"
+#include "FakeClock.h"
 #include "ProcessorInspector.h"
 #include "processor/QuellorAudioProcessor.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -120,12 +120,8 @@ int blockAt (std::int64_t samples, int blockSize)
     return static_cast<int> (samples / blockSize);
 }
 
-/** A clock far past the guard against early program changes, so scenarios may change programs at once. */
-juce::uint32 lateClock()
-{
-    static std::atomic<juce::uint32> now{ 0 };
-    return now += 1000;
-}
+// A clock far past the guard against early program changes, so scenarios may change programs at once.
+using testsupport::lateClock;
 
 /** Program "Standard" with the given path and oversampling value. */
 Settings standardWith (bool classic, float oversampling)

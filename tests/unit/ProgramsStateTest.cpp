@@ -1,10 +1,10 @@
 // Factory programs, program names and the saved-state block of the processor.
 
+#include "FakeClock.h"
 #include "processor/QuellorAudioProcessor.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstring>
 #include <limits>
 #include <map>
@@ -19,13 +19,9 @@ using namespace tolvmark;
 namespace
 {
 //==============================================================================
-// A clock the tests move by hand, so the early-change guard is tested without sleeping.
-std::atomic<juce::uint32> fakeNow{ 0 };
-
-juce::uint32 fakeClock()
-{
-    return fakeNow.load();
-}
+// The clock the tests move by hand, so the early-change guard is tested without sleeping.
+using testsupport::fakeClock;
+using testsupport::fakeNow;
 
 /** A processor built at fake time `constructedAt`, with the clock then moved past the guard. */
 std::unique_ptr<QuellorAudioProcessor> makeProcessor (juce::uint32 constructedAt = 5000)

@@ -5,6 +5,7 @@
 // (scripts/sanitizers.sh), any unsynchronised access between them is reported; in the normal build the
 // test checks that every block stays finite and the meter stays on its steps throughout.
 
+#include "FakeClock.h"
 #include "processor/QuellorAudioProcessor.h"
 
 #include <gtest/gtest.h>
@@ -22,12 +23,8 @@ namespace
 {
 constexpr int inputMeterIndex = 16;
 
-/** A clock that moves a second per reading, so no program change falls inside the start-up guard. */
-std::atomic<juce::uint32> fakeMilliseconds{ 0 };
-juce::uint32 fastClock()
-{
-    return fakeMilliseconds += 1000;
-}
+// A clock that moves a second per reading, so no program change falls inside the start-up guard.
+using testsupport::lateClock;
 
 bool isMeterStep (float value)
 {
@@ -54,7 +51,7 @@ int runMilliseconds()
 
 TEST (ThreadSafety, AudioHostEditorAndMessageThreadsTogether)
 {
-    auto processor = std::make_unique<QuellorAudioProcessor> (&fastClock);
+    auto processor = std::make_unique<QuellorAudioProcessor> (&lateClock);
     auto& p = *processor;
 
     // 5.1 in and out, so the engine reads all six channels and writes the surround outputs.
@@ -184,7 +181,7 @@ TEST (ThreadSafety, AudioHostEditorAndMessageThreadsTogether)
 // the callback lock, as in the wrappers) sees all of the old values or all of the new ones, never a mix.
 TEST (ThreadSafety, BlocksNeverSeeHalfAProgramOrHalfARestoredState)
 {
-    auto processor = std::make_unique<QuellorAudioProcessor> (&fastClock);
+    auto processor = std::make_unique<QuellorAudioProcessor> (&lateClock);
     auto& p = *processor;
     p.prepareToPlay (48000.0, 64);
 
