@@ -7,6 +7,7 @@
 #include "../reference/ReferenceReverb.h"
 #include "AudioTestSupport.h"
 #include "FakeClock.h"
+#include "ProcessorFixture.h"
 #include "ProcessorInspector.h"
 #include "processor/QuellorAudioProcessor.h"
 
@@ -401,10 +402,7 @@ TEST_P (EngineBitIdentity, OutputAndMeterMatchTheReferenceToTheBit)
     auto plugin = std::make_unique<QuellorAudioProcessor> (&lateClock);
     auto reference = std::make_unique<tolvmark_reference::ReferenceReverb>();
 
-    juce::AudioProcessor::BusesLayout layout;
-    layout.inputBuses.add (channelSetFor (sc.channels));
-    layout.outputBuses.add (channelSetFor (sc.channels));
-    ASSERT_TRUE (plugin->setBusesLayout (layout));
+    ASSERT_TRUE (plugin->setBusesLayout (testsupport::mainBuses (sc.channels)));
     ASSERT_EQ (plugin->getTotalNumOutputChannels(), sc.channels);
 
     auto apply = [&] (const Settings& settings)

@@ -4,6 +4,7 @@
 
 #include "AllocationCounter.h"
 #include "AudioTestSupport.h"
+#include "ProcessorFixture.h"
 #include "ProcessorInspector.h"
 #include "engine/InputNetwork.h"
 #include "engine/Modulators.h"
@@ -41,21 +42,12 @@ using PI = ProcessorInspector;
 using Processor = QuellorAudioProcessor;
 using testsupport::countedAllocations;
 using testsupport::countingAllocations;
+using testsupport::Path;
+using testsupport::pathName;
 
 namespace
 {
 //==============================================================================
-enum class Path
-{
-    classic,
-    modern
-};
-
-const char* pathName (Path path)
-{
-    return path == Path::classic ? "classic" : "modern";
-}
-
 struct LayoutInfo
 {
     const char* name;
@@ -67,14 +59,7 @@ const LayoutInfo layouts[] = { { "mono", 1 }, { "stereo", 2 }, { "5.1", 6 }, { "
 /** A processor with the given channel count on both buses and the given voicing. */
 std::unique_ptr<Processor> makeProcessor (int channels = 2, Path path = Path::classic)
 {
-    auto p = std::make_unique<Processor>();
-    juce::AudioProcessor::BusesLayout layout;
-    layout.inputBuses.add (channelSetFor (channels));
-    layout.outputBuses.add (channelSetFor (channels));
-    EXPECT_TRUE (p->setBusesLayout (layout)) << channels;
-    EXPECT_EQ (p->getTotalNumOutputChannels(), channels);
-    p->setParameter (kUseClassic, path == Path::classic ? 1.0f : 0.0f);
-    return p;
+    return testsupport::ProcessorFixture().channels (channels).voicing (path).make();
 }
 
 template <typename T> void process (Processor& p, juce::AudioBuffer<T>& buffer)

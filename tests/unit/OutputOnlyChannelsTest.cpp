@@ -1,6 +1,7 @@
 // Layouts with more outputs than inputs: the channels that carry no input start from silence, whatever
 // the host's buffer held, so stale memory can never reach the reverb, the dry mix or the meter.
 
+#include "ProcessorFixture.h"
 #include "processor/QuellorAudioProcessor.h"
 
 #include <gtest/gtest.h>
@@ -20,13 +21,10 @@ struct LayoutCase
 
 std::unique_ptr<QuellorAudioProcessor> makeProcessor (const LayoutCase& layout)
 {
-    auto processor = std::make_unique<QuellorAudioProcessor>();
-    juce::AudioProcessor::BusesLayout buses;
-    buses.inputBuses.add (layout.input);
-    buses.outputBuses.add (layout.output);
-    EXPECT_TRUE (processor->setBusesLayout (buses));
-    processor->prepareToPlay (48000.0, 256);
-    return processor;
+    return testsupport::ProcessorFixture()
+        .buses (layout.input, layout.output)
+        .preparedAt (48000.0, 256)
+        .make();
 }
 } // namespace
 

@@ -1,5 +1,6 @@
 // The processor's fixed answers, bus-layout rule and parameter set.
 
+#include "ProcessorFixture.h"
 #include "processor/QuellorAudioProcessor.h"
 
 #include <gtest/gtest.h>
@@ -14,10 +15,7 @@ using namespace tolvmark;
 
 namespace
 {
-std::unique_ptr<QuellorAudioProcessor> makeProcessor()
-{
-    return std::make_unique<QuellorAudioProcessor>();
-}
+using testsupport::makeProcessor;
 
 juce::AudioChannelSet setNamed (const std::string& name)
 {

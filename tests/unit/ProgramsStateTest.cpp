@@ -1,6 +1,7 @@
 // Factory programs, program names and the saved-state block of the processor.
 
 #include "FakeClock.h"
+#include "ProcessorFixture.h"
 #include "processor/QuellorAudioProcessor.h"
 
 #include <gtest/gtest.h>
@@ -27,7 +28,7 @@ using testsupport::fakeNow;
 std::unique_ptr<QuellorAudioProcessor> makeProcessor (juce::uint32 constructedAt = 5000)
 {
     fakeNow = constructedAt;
-    auto processor = std::make_unique<QuellorAudioProcessor> (&fakeClock);
+    auto processor = testsupport::ProcessorFixture().clock (&fakeClock).make();
     fakeNow = constructedAt + 1000;
     return processor;
 }

@@ -2,6 +2,7 @@
 // every parameter store, preparation for a sample rate, reset, and the network's safety at low rates
 // and under concurrent parameter changes.
 
+#include "ProcessorFixture.h"
 #include "ProcessorInspector.h"
 
 #include "dsp/BandLimitSets.h"
@@ -27,10 +28,7 @@ namespace
 {
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-std::unique_ptr<QuellorAudioProcessor> makeProcessor()
-{
-    return std::make_unique<QuellorAudioProcessor>();
-}
+using testsupport::makeProcessor;
 
 /** Decay factors of the three tank columns and their tap ratios, as the network defines them. */
 constexpr double columnFactors[3] = { -3.147215224, -3.965242704, -4.995892744 };

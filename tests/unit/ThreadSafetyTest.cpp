@@ -6,6 +6,7 @@
 // test checks that every block stays finite and the meter stays on its steps throughout.
 
 #include "FakeClock.h"
+#include "ProcessorFixture.h"
 #include "processor/QuellorAudioProcessor.h"
 
 #include <gtest/gtest.h>
@@ -55,10 +56,7 @@ TEST (ThreadSafety, AudioHostEditorAndMessageThreadsTogether)
     auto& p = *processor;
 
     // 5.1 in and out, so the engine reads all six channels and writes the surround outputs.
-    juce::AudioProcessor::BusesLayout layout;
-    layout.inputBuses.add (juce::AudioChannelSet::create5point1());
-    layout.outputBuses.add (juce::AudioChannelSet::create5point1());
-    ASSERT_TRUE (p.setBusesLayout (layout));
+    ASSERT_TRUE (p.setBusesLayout (testsupport::mainBuses (6)));
     p.prepareToPlay (48000.0, 512);
 
     std::atomic<bool> stop{ false };
