@@ -1,8 +1,11 @@
 #pragma once
 
-// The plug-in's parameter keys and its ten factory programs in parameter index order, written out
-// independently of the plug-in's own table, for tests and benchmarks that set a program's values
-// through a host's parameters.
+// The plug-in's parameter keys and its ten factory programs, written out independently of the plug-in's
+// own table, for the tests and benchmarks that check or set a program's values.
+//
+// The values here are in parameter index order (0..15, the classic switch at 8). The plug-in's own
+// program records keep another order: the five levels at entries 8..12, the surround switch at 13 and
+// the classic switch at 14.
 
 namespace testdata
 {
@@ -12,6 +15,12 @@ inline constexpr const char* parameterKeys[16] = {
     "surroundswitch", "oversampling"
 };
 
+inline constexpr const char* factoryProgramNames[10] = {
+    "Standard",        "Female Vocal Hall", "Female Vocal Room", "Drum Room",    "Acoustic Guitar",
+    "Chorused Guitar", "Large and Dreamy",  "Small Room",        "Tavrick Hall", "Real Hall"
+};
+
+/** The programs' values in parameter index order. */
 // clang-format off
 inline constexpr float factoryPrograms[10][16] = {
     { 0.0f, 0.5f, 0.5f,  1.0f,  0.75f, 0.75f, 1.0f,  0, 1, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0, 0.75f }, // Standard

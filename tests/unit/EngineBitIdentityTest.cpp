@@ -6,6 +6,7 @@
 
 #include "../reference/ReferenceReverb.h"
 #include "AudioTestSupport.h"
+#include "FactoryProgramTable.h"
 #include "FakeClock.h"
 #include "ProcessorFixture.h"
 #include "ProcessorInspector.h"
@@ -85,32 +86,17 @@ struct Scenario
 };
 
 //==============================================================================
-/** The factory programs' values in record order (entry 8..12 levels, 13 surround, 14 classic). */
-constexpr double programRecords[10][16] = {
-    { 0, 0.5, 0.5, 1, 0.75, 0.75, 1, 0, 0.5, 0.5, 0.5, 0.5, 0.5, 0, 1, 0.75 },
-    { 0.2, 0.6, 0.6, 1, 1, 1, 0.5, 0, 0.5, 0.5, 0.5, 0.5, 0.5, 1, 1, 0.5 },
-    { 0.2, 0.3, 0.6, 0.3, 1, 1, 0.6, 0, 0.5, 0.5, 0.5, 0.5, 0.5, 0, 1, 0.5 },
-    { 0.2, 0.2, 0, 1, 0.5, 0.5, 0.6, 0, 0.5, 0.5, 0.5, 0.5, 0.5, 1, 1, 0.5 },
-    { 0.2, 0.6, 0.25, 1, 1, 1, 0.6, 0, 0.5, 0.5, 0.5, 0.5, 0.5, 0, 0, 0.5 },
-    { 0.2, 0.6, 0.25, 1, 1, 1, 0.6, 0, 0.5, 0.5, 0.5, 0.5, 0.5, 0, 1, 0.5 },
-    { 0.5, 0.8, 1, 0.75, 0.6, 0.6, 0.5, 0, 0.5, 0.5, 0.5, 0.5, 0.5, 1, 1, 0 },
-    { 0, 0, 0.75, 0.25, 0, 0, 0.75, 0, 0.5, 0.5, 0.5, 0.5, 0.5, 1, 1, 0.5 },
-    { 0, 0.8, 0, 1, 0.48, 0.48, 0.34, 0, 0.5, 0.5, 0.5, 0.5, 0.5, 0, 1, 0.75 },
-    { 0, 0.8, 0, 1, 0.48, 0.48, 0.58, 0, 0.5, 0.5, 0.5, 0.5, 0.5, 1, 0, 0.5 },
-};
-
-/** A program's stores in the order a program change makes them (indexes 0..7, 9..15, then 8). */
+/** A program's stores in the order a program change makes them (indexes 0..7, 9..15, then 8), from the
+    shared table, which is in parameter index order (not in the record order of the plug-in's list). */
 Settings program (int number, const Settings& overrides = {})
 {
-    const auto& r = programRecords[number];
+    const auto& values = testdata::factoryPrograms[number];
     Settings s;
     for (int i = 0; i <= 7; ++i)
-        s.push_back ({ i, static_cast<float> (r[i]) });
-    for (int i = 9; i <= 13; ++i)
-        s.push_back ({ i, static_cast<float> (r[i - 1]) });
-    s.push_back ({ kSurroundSwitch, static_cast<float> (r[13]) });
-    s.push_back ({ kOversampling, static_cast<float> (r[15]) });
-    s.push_back ({ kUseClassic, static_cast<float> (r[14]) });
+        s.push_back ({ i, values[i] });
+    for (int i = 9; i <= 15; ++i)
+        s.push_back ({ i, values[i] });
+    s.push_back ({ kUseClassic, values[kUseClassic] });
     s.insert (s.end(), overrides.begin(), overrides.end());
     return s;
 }

@@ -1,11 +1,13 @@
 // Factory programs, program names and the saved-state block of the processor.
 
+#include "FactoryProgramTable.h"
 #include "FakeClock.h"
 #include "ProcessorFixture.h"
 #include "processor/QuellorAudioProcessor.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <limits>
 #include <map>
@@ -93,28 +95,21 @@ std::string textOf (const juce::MemoryBlock& block)
 
 const std::string header = "<?xml version=\"1.0\" encoding=\"UTF-8\"?> ";
 
-/** Program values in parameter index order 0..15 (not the record order of the program list). */
+/** Program names and values in parameter index order 0..15 (not the record order of the program list),
+    from the shared table. */
 struct ExpectedProgram
 {
     const char* name;
-    float values[16];
+    const float* values; // 16, by parameter index
 };
 
-// clang-format off
-const ExpectedProgram expectedPrograms[] = {
-    //                       pre   decay low   high  hc2   hc3   mix   byp  clas  levels x5                surr  over
-    { "Standard",          { 0.0f, 0.5f, 0.5f, 1.0f, 0.75f, 0.75f, 1.0f, 0, 1, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0, 0.75f } },
-    { "Female Vocal Hall", { 0.2f, 0.6f, 0.6f, 1.0f, 1.0f, 1.0f, 0.5f, 0, 1, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 1, 0.5f } },
-    { "Female Vocal Room", { 0.2f, 0.3f, 0.6f, 0.3f, 1.0f, 1.0f, 0.6f, 0, 1, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0, 0.5f } },
-    { "Drum Room",         { 0.2f, 0.2f, 0.0f, 1.0f, 0.5f, 0.5f, 0.6f, 0, 1, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 1, 0.5f } },
-    { "Acoustic Guitar",   { 0.2f, 0.6f, 0.25f, 1.0f, 1.0f, 1.0f, 0.6f, 0, 0, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0, 0.5f } },
-    { "Chorused Guitar",   { 0.2f, 0.6f, 0.25f, 1.0f, 1.0f, 1.0f, 0.6f, 0, 1, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0, 0.5f } },
-    { "Large and Dreamy",  { 0.5f, 0.8f, 1.0f, 0.75f, 0.6f, 0.6f, 0.5f, 0, 1, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 1, 0.0f } },
-    { "Small Room",        { 0.0f, 0.0f, 0.75f, 0.25f, 0.0f, 0.0f, 0.75f, 0, 1, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 1, 0.5f } },
-    { "Tavrick Hall",      { 0.0f, 0.8f, 0.0f, 1.0f, 0.48f, 0.48f, 0.34f, 0, 1, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0, 0.75f } },
-    { "Real Hall",         { 0.0f, 0.8f, 0.0f, 1.0f, 0.48f, 0.48f, 0.58f, 0, 0, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 1, 0.5f } },
-};
-// clang-format on
+const auto expectedPrograms = []
+{
+    std::array<ExpectedProgram, 10> programs{};
+    for (size_t p = 0; p < programs.size(); ++p)
+        programs[p] = { testdata::factoryProgramNames[p], testdata::factoryPrograms[p] };
+    return programs;
+}();
 
 const std::string initialStateText =
     header +
