@@ -87,10 +87,7 @@ double minimum (const std::vector<double>& values)
 const auto& tolvmarkKeys = testdata::parameterKeys;
 const auto& tolvmarkPrograms = testdata::factoryPrograms;
 
-const char* const programNames[10] = { "Standard",         "Female Vocal Hall", "Female Vocal Room",
-                                       "Drum Room",        "Acoustic Guitar",   "Chorused Guitar",
-                                       "Large and Dreamy", "Small Room",        "Tavrick Hall",
-                                       "Real Hall" };
+const auto& programNames = testdata::factoryProgramNames;
 
 juce::AudioProcessorParameter* findParameter (juce::AudioPluginInstance& plugin, const char* key)
 {

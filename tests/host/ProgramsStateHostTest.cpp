@@ -1,5 +1,6 @@
 // Programs and saved state of the built VST3 and LV2 binaries, driven through JUCE's plug-in hosting.
 
+#include "FactoryProgramTable.h"
 #include "HostTestSupport.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -14,28 +15,19 @@
 
 namespace
 {
-const char* const parameterKeys[] = {
-    "predelay",       "decay",       "low",       "high",       "fhighcut2",   "fhighcut3",  "fmix",
-    "bypass",         "use_classic", "leftlevel", "rightlevel", "centerlevel", "leftslevel", "rightslevel",
-    "surroundswitch", "oversampling"
-};
+const auto& parameterKeys = testdata::parameterKeys;
 
 constexpr int numParameters = 16;
 
-const char* const programNames[] = { "Standard",         "Female Vocal Hall", "Female Vocal Room",
-                                     "Drum Room",        "Acoustic Guitar",   "Chorused Guitar",
-                                     "Large and Dreamy", "Small Room",        "Tavrick Hall",
-                                     "Real Hall" };
+const auto& programNames = testdata::factoryProgramNames;
 
 // Program 4 ("Acoustic Guitar") and the values the processor holds right after construction, by index.
-const float acousticGuitar[numParameters] = { 0.2f, 0.6f, 0.25f, 1.0f, 1.0f, 1.0f, 0.6f, 0.0f,
-                                              0.0f, 0.5f, 0.5f,  0.5f, 0.5f, 0.5f, 0.0f, 0.5f };
+const auto& acousticGuitar = testdata::factoryPrograms[4];
 const float initialValues[numParameters] = { 0.0f, 0.5f, 0.5f, 1.0f, 0.75f, 0.75f, 1.0f, 0.0f,
                                              1.0f, 0.5f, 0.5f, 0.5f, 0.5f,  0.5f,  0.0f, 0.0f };
 
 // Program 3 ("Drum Room") by index, and values no program and no initial setting has.
-const float drumRoom[numParameters] = { 0.2f, 0.2f, 0.0f, 1.0f, 0.5f, 0.5f, 0.6f, 0.0f,
-                                        1.0f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 1.0f, 0.5f };
+const auto& drumRoom = testdata::factoryPrograms[3];
 const float editedValues[numParameters] = { 0.25f,   0.875f,  0.75f, 0.25f,   0.375f,  0.625f,
                                             0.125f,  1.0f,    0.0f,  0.0625f, 0.1875f, 0.3125f,
                                             0.4375f, 0.5625f, 0.0f,  0.9375f };
