@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Measures the plug-in's CPU cost: the engine in process (Google Benchmark, per rate, layout, voicing and
 # cascade stages, plus the time a program change and reset() hold the audio thread), then the whole built
-# VST3 through JUCE's plug-in hosting side by side with Dragonfly Hall Reverb's LV2, and prints a summary.
+# VST3 through JUCE's plug-in hosting side by side with Dragonfly Hall Reverb's LV2, the built VST3's block
+# times in real time while settings that clear the reverb change, and prints a summary.
 #
 #   scripts/benchmark.sh [--short] [--build-dir DIR]
 #
@@ -39,10 +40,12 @@ echo "==> Building the benchmarks in $build_dir"
 if [ ! -f "$build_dir/CMakeCache.txt" ]; then
     (cd "$root" && cmake --preset release -B "$build_dir")
 fi
-cmake --build "$build_dir" -j4 --target tolvmark_engine_benchmark tolvmark_host_benchmark
+cmake --build "$build_dir" -j4 --target tolvmark_engine_benchmark tolvmark_host_benchmark \
+    tolvmark_realtime_benchmark
 
 engine_bin="$build_dir/benchmarks/tolvmark_engine_benchmark"
 host_bin="$build_dir/benchmarks/tolvmark_host_benchmark"
+realtime_bin="$build_dir/benchmarks/tolvmark_realtime_benchmark"
 out_dir="$build_dir/benchmark-results"
 mkdir -p "$out_dir"
 
@@ -61,6 +64,13 @@ if [ "$short" = 1 ]; then
     "$host_bin" --short | tee "$out_dir/host.txt"
 else
     "$host_bin" | tee "$out_dir/host.txt"
+fi
+
+echo "==> Block times in real time while pre-delay, oversampling and programs change"
+if [ "$short" = 1 ]; then
+    "$realtime_bin" --short | tee "$out_dir/realtime.txt"
+else
+    "$realtime_bin" | tee "$out_dir/realtime.txt"
 fi
 
 echo "==> Load after the run: $(uptime)"
@@ -94,4 +104,4 @@ for name, b in rows.items():
 EOF
 
 echo
-echo "Results: $out_dir/engine.json, $out_dir/host.txt"
+echo "Results: $out_dir/engine.json, $out_dir/host.txt, $out_dir/realtime.txt"
