@@ -135,7 +135,7 @@ public:
 
     /** Stores a value and retunes what depends on it. Any non-audio thread, or the audio thread between
         blocks (as hosts deliver automation); may wait for a running block. Non-finite values sent to a
-        float parameter are ignored. No allocation. */
+        float parameter are ignored, finite values outside 0..1 are clipped to the range. No allocation. */
     void setParameter (int index, float value) override;
 
     /** Decimal text of index + 1. */

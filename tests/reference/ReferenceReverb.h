@@ -16,7 +16,8 @@
 //   raise the meter (an infinite peak would hold the meter at its top for good);
 // - a factor that is not exactly 1..4 runs the stage count the oversampling text names;
 // - filter design frequencies at or above half the rate are designed at 0.49 x the rate;
-// - a non-finite value sent to a float parameter is ignored; step indexes above 1 use the last step;
+// - a non-finite value sent to a float parameter is ignored; a finite value above 1 is stored as 1, one
+//   below 0 (and -0) as 0;
 // - a compander whose detector sees a non-finite level treats it as silence.
 //
 // The object holds 69 delay lines of 150,000 doubles (about 83 MB): create it on the heap.
@@ -545,6 +546,10 @@ public:
         }
         else if (index >= 0 && index <= 16 && std::isfinite (value))
         {
+            if (!(value > 0.0f))
+                value = 0.0f;
+            else if (value > 1.0f)
+                value = 1.0f;
             floatParameter (index) = value;
 
             if (index == 0)

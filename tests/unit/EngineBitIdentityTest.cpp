@@ -198,10 +198,14 @@ std::vector<Scenario> scenarios()
             { kOversampling, -std::numeric_limits<float>::infinity() } } },
     };
 
-    // Values outside 0..1: steps past the tables use the last step, a negative pre-delay delays nothing.
+    // Values outside 0..1 act as the nearest end of the range.
     const Settings outOfRange{ { kDecay, 1.3f },      { kLow, 1.2f },          { kHigh, -0.2f },
                                { kPredelay, -0.05f }, { kOversampling, 1.1f }, { kHighCut2, 1.05f },
                                { kLeftLevel, 1.5f },  { kRightLevel, -0.5f },  { kMix, 0.8f } };
+    const Settings farOutOfRange{ { kHighCut2, -1.0f },    { kMix, 50.0f },        { kLeftLevel, 1e30f },
+                                  { kRightLevel, -1e30f }, { kPredelay, 2.0f },    { kOversampling, 3.0f },
+                                  { kDecay, -5.0f },       { kCenterLevel, 7.0f }, { kLeftSLevel, -0.0f },
+                                  { kRightSLevel, 1e-45f } };
 
     std::vector<Scenario> list{
         // The ten factory programs, across rates, layouts, block sizes and inputs.
@@ -281,6 +285,8 @@ std::vector<Scenario> scenarios()
           Input::noise },
         { "OutOfRange_modern_44k_51_512_impulse", 44100, 6, program (4, outOfRange), 1.5, 512,
           Input::impulse },
+        { "FarOutOfRange_classic_48k_51_random_noise", 48000, 6, program (1, farOutOfRange), 1.5, 0,
+          Input::noise },
 
         // Low rates: the high-cut (13 kHz), tone (9 kHz) and high shelves (6 kHz) reach half the rate.
         { "LowRate22k_classic_highcut13k_stereo_random_noise", 22050, 2, program (1), 1.5, 0, Input::noise },
