@@ -83,6 +83,7 @@ struct Scenario
     bool prepare = true;                // false: run at the construction rate without preparation
     Settings beforePreparation{};       // applied before prepareToPlay (and before `settings`)
     int lineBeyondCapacity = -1;        // a delay line whose count must exceed its capacity
+    std::vector<int> hugeBlocks{};      // blocks whose input carries finite samples that overflow inside
 };
 
 //==============================================================================
@@ -275,6 +276,61 @@ std::vector<Scenario> scenarios()
           Input::noise,
           {},
           { 3, 200 } },
+
+        // Finite input samples that overflow inside the network: each block that leaves it non-finite
+        // ends with it cleared, and the reverb carries on alike.
+        { "Overflow_classic_48k_stereo_512",
+          48000,
+          2,
+          program (0),
+          2.0,
+          512,
+          Input::noise,
+          {},
+          {},
+          true,
+          {},
+          -1,
+          { 8, 30, 31, 60 } },
+        { "Overflow_modern_44k_51_random",
+          44100,
+          6,
+          program (9, { { kMix, 0.5f } }),
+          2.0,
+          0,
+          Input::sine,
+          {},
+          {},
+          true,
+          {},
+          -1,
+          { 5, 6, 40 } },
+        { "Overflow_classic_96k_mono_64",
+          96000,
+          1,
+          program (6),
+          1.0,
+          64,
+          Input::noise,
+          {},
+          { 100 },
+          true,
+          {},
+          -1,
+          { 20, 21, 22, 200, 201 } },
+        { "Overflow_modern_48k_712_4096",
+          48000,
+          10,
+          program (4, { { kPredelay, 0.0f } }),
+          2.0,
+          4096,
+          Input::impulse,
+          {},
+          {},
+          true,
+          {},
+          -1,
+          { 3, 12 } },
 
         // Silence from the start, rates without a band-limit set, and a processor that is never prepared.
         { "Silence_modern_48k_stereo_random", 48000, 2, standardWith (modern, 0.5f), 1.0, 0, Input::silence },
@@ -481,6 +537,8 @@ TEST_P (EngineBitIdentity, OutputAndMeterMatchTheReferenceToTheBit)
 
         const bool nonFinite = std::find (sc.nonFiniteBlocks.begin(), sc.nonFiniteBlocks.end(), block) !=
                                sc.nonFiniteBlocks.end();
+        const bool huge =
+            std::find (sc.hugeBlocks.begin(), sc.hugeBlocks.end(), block) != sc.hugeBlocks.end();
 
         pluginBuffer.setSize (sc.channels, n, false, false, true);
         referenceBuffer.setSize (sc.channels, n, false, false, true);
@@ -497,6 +555,15 @@ TEST_P (EngineBitIdentity, OutputAndMeterMatchTheReferenceToTheBit)
                         x = std::numeric_limits<float>::infinity();
                     else if ((i + ch) % 13 == 7)
                         x = -std::numeric_limits<float>::infinity();
+                }
+                if (huge)
+                {
+                    // A stretch of the largest floats, then scattered ones.
+                    const float biggest = std::numeric_limits<float>::max();
+                    if (i >= n / 4 && i < n / 4 + 40)
+                        x = (i / 20) % 2 == 0 ? biggest : -biggest;
+                    else if ((i + ch) % 29 == 3)
+                        x = 3.0e38f;
                 }
                 pluginBuffer.setSample (ch, i, x);
                 referenceBuffer.setSample (ch, i, x);
