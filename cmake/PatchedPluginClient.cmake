@@ -7,13 +7,17 @@
 # every configure). A patch that does not apply stops the configure step with its output: a JUCE update
 # that moves the patched code needs the patch brought up to date (or dropped, when JUCE has the fix).
 #
-# The wrapper targets juce_add_plugin links (juce_audio_plugin_client_VST3, _LV2, ...) are interface
-# libraries whose sources are the module's files; their sources are pointed at the copy. The patched
-# files include their neighbours by relative paths, which resolve inside the copy, and the other modules
-# through the usual include path.
+# Only the files a patch changes are real copies; every other file of the copy is a symbolic link to the
+# installed one. The patched files include their neighbours by relative paths, which resolve inside the
+# copy, while other code reaches the same headers through the module's include path: as links they are
+# the same files to the compiler, so each header's include guard still holds.
 #
-# Sets TOLVMARK_PATCHED_PLUGIN_CLIENT_SOURCES: the copy's source files (for targets in other directories
-# that compile them and need their source properties).
+# The wrapper targets juce_add_plugin links (juce_audio_plugin_client_VST3, _LV2, ...) are interface
+# libraries whose sources are the module's files; their sources are pointed at the copy.
+#
+# Sets TOLVMARK_PATCHED_PLUGIN_CLIENT_SOURCES, the copy's source files, and
+# TOLVMARK_PATCHED_PLUGIN_CLIENT_STAMP, the file rewritten whenever the copy is made (for targets in other
+# directories that compile these sources and need their source properties).
 
 find_program(TOLVMARK_PATCH_PROGRAM patch)
 if(NOT TOLVMARK_PATCH_PROGRAM)
@@ -53,8 +57,25 @@ endif()
 if(NOT _tolvmark_client_old_stamp STREQUAL _tolvmark_client_stamp OR NOT EXISTS "${_tolvmark_client_copy}")
     message(STATUS "Patching a copy of ${_tolvmark_client_source}")
     file(REMOVE_RECURSE "${_tolvmark_client_root}")
-    file(MAKE_DIRECTORY "${_tolvmark_client_root}")
-    file(COPY "${_tolvmark_client_source}" DESTINATION "${_tolvmark_client_root}")
+
+    foreach(_file IN LISTS _tolvmark_client_files)
+        get_filename_component(_directory "${_tolvmark_client_copy}/${_file}" DIRECTORY)
+        file(MAKE_DIRECTORY "${_directory}")
+        file(CREATE_LINK "${_tolvmark_client_source}/${_file}" "${_tolvmark_client_copy}/${_file}" SYMBOLIC)
+    endforeach()
+
+    # The files the patches change ("+++ b/juce_audio_plugin_client/<file>") become real copies.
+    foreach(_patch IN LISTS _tolvmark_client_patches)
+        file(STRINGS "${_patch}" _targets REGEX "^\\+\\+\\+ b/juce_audio_plugin_client/")
+        foreach(_target IN LISTS _targets)
+            string(REGEX REPLACE "^\\+\\+\\+ b/juce_audio_plugin_client/([^\t\r]*).*$" "\\1" _file "${_target}")
+            if(NOT EXISTS "${_tolvmark_client_source}/${_file}")
+                message(FATAL_ERROR "${_patch} changes ${_file}, which ${_tolvmark_client_source} does not have")
+            endif()
+            file(REMOVE "${_tolvmark_client_copy}/${_file}")
+            file(COPY_FILE "${_tolvmark_client_source}/${_file}" "${_tolvmark_client_copy}/${_file}")
+        endforeach()
+    endforeach()
 
     foreach(_patch IN LISTS _tolvmark_client_patches)
         execute_process(
@@ -100,5 +121,10 @@ foreach(_kind IN ITEMS VST3 LV2 Standalone AU AUv3 AAX Unity VST)
 endforeach()
 list(REMOVE_DUPLICATES TOLVMARK_PATCHED_PLUGIN_CLIENT_SOURCES)
 
+# The wrappers' objects are rebuilt whenever the copy is made again: a file that a patch no longer
+# changes turns back into a link to an older file, which its timestamp alone would not show.
+set(TOLVMARK_PATCHED_PLUGIN_CLIENT_STAMP "${_tolvmark_client_stamp_file}")
+
 # JUCE's code, not ours: built without our warnings, as the installed module's sources are.
-set_source_files_properties(${TOLVMARK_PATCHED_PLUGIN_CLIENT_SOURCES} PROPERTIES COMPILE_OPTIONS "-w")
+set_source_files_properties(${TOLVMARK_PATCHED_PLUGIN_CLIENT_SOURCES} PROPERTIES COMPILE_OPTIONS "-w"
+    OBJECT_DEPENDS "${TOLVMARK_PATCHED_PLUGIN_CLIENT_STAMP}")
