@@ -180,7 +180,8 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
             enterLineRuns (outputRuns, i, numSamples);
 
             // Output compander, matrix, output delays, high cut and levels.
-            const auto wet = runOutputStage (outputChunk[i - chunkStart], settings.levelGains, outputWrittenCheck);
+            const auto wet =
+                runOutputStage (outputChunk[i - chunkStart], settings.levelGains, outputWrittenCheck);
 
             // Dry/wet mix into the host channels.
 
