@@ -8,7 +8,7 @@ packages=(
     juce-modules-source cmake g++ make pkg-config binutils
     xvfb xauth fonts-dejavu-core
     libgtest-dev googletest libbenchmark-dev
-    lilv-utils sordi lv2-dev
+    lilv-utils sordi lv2-dev patch
     clang-14 libclang-rt-14-dev
 )
 

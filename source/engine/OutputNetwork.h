@@ -46,15 +46,21 @@ QuellorAudioProcessor::outputChannelsOf (const double (&cascadeOutputs)[3], doub
 }
 
 /** The output stage of one sample: the output compander, the output matrix, the five output delays,
-    the high-cut filters and the levels. */
-forcedinline tolvmark::WetSignals
-QuellorAudioProcessor::runOutputStage (tolvmark::OutputChannels channels,
-                                       const double (&levelGains)[5]) noexcept
+    the high-cut filters and the levels. `writtenCheck` gains 0 x the compander's outputs, of which the
+    values fed into the output delays are made: it stays 0 while they are finite and turns NaN for good
+    once one is not. */
+forcedinline tolvmark::WetSignals QuellorAudioProcessor::runOutputStage (tolvmark::OutputChannels channels,
+                                                                         const double (&levelGains)[5],
+                                                                         double& writtenCheck) noexcept
 {
     using namespace tolvmark::network;
     auto& companded = signals.wire[outputCompanderBuffer];
     double a = channels.a, b = channels.b, c = channels.c, d = channels.d;
     outputCompander.processSample (a, b, c, d);
+
+    // The compander works in single precision: this is where a huge but finite signal overflows. (Its
+    // four outputs are floats, so their sum cannot overflow.)
+    writtenCheck = writtenCheck + ((a + b) + (c + d)) * 0.0;
     companded[0][0] = a;
     companded[1][0] = b;
     companded[2][0] = c;

@@ -62,6 +62,11 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
     const double wetGain = static_cast<double> (settings.mix);
     const bool reversed = settings.reversed;
 
+    // 0 x every value the block feeds into the delay lines where one can first turn non-finite (see
+    // the end of the block).
+    tolvmark::FloatQuad tankWrittenCheck{};
+    double outputWrittenCheck = 0.0;
+
     // Filters of one kind step side by side within the block (see FilterBanks.h).
     loadFilterBanks();
 
@@ -140,7 +145,7 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
             const auto input = runInputNetwork<classic> (bandLimitedChunk[i - chunkStart]);
 
             // Tank and tap mixers.
-            runTank<classic> (input.diffuserOutput, tankGainChunk[i - chunkStart]);
+            runTank<classic> (input.diffuserOutput, tankGainChunk[i - chunkStart], tankWrittenCheck);
             auto& handed = networkChunk[i - chunkStart];
             runTapMixers (handed.tapSumX, handed.columnInputs);
             handed.input = input;
@@ -175,7 +180,8 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
             enterLineRuns (outputRuns, i, numSamples);
 
             // Output compander, matrix, output delays, high cut and levels.
-            const auto wet = runOutputStage (outputChunk[i - chunkStart], settings.levelGains);
+            const auto wet =
+                runOutputStage (outputChunk[i - chunkStart], settings.levelGains, outputWrittenCheck);
 
             // Dry/wet mix into the host channels.
 
@@ -218,6 +224,18 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
     finishLineRuns (cascadeRuns, numSamples);
     finishLineRuns (outputRuns, numSamples);
     storeFilterBanks();
+
+    // The network never stays non-finite. The host's samples reach it only when finite, but a huge one
+    // can still overflow where the signal passes through single precision, and the feedback would keep
+    // the result for good: a block that leaves a non-finite value in the network's memory or state ends
+    // with the network cleared, as reset() clears it. Everything past the band limit is double precision
+    // on values a float bounds, except the tank's shelves and the output compander: the two checks cover
+    // every value fed from there into a delay line. Every other line is fed from the band limit (whose
+    // recursion keeps a non-finite value for good, so the state check sees it) or from what lines read.
+    const bool tankWritesFinite = std::isfinite (tankWrittenCheck[0]) &&
+                                  std::isfinite (tankWrittenCheck[1]) && std::isfinite (tankWrittenCheck[2]);
+    if (!tankWritesFinite || !std::isfinite (outputWrittenCheck) || !networkStateIsFinite())
+        clearNetwork();
 
     if constexpr (!classic)
         updateMeter (blockPeak);

@@ -23,8 +23,11 @@ template <bool classic> inline tolvmark::TankGains QuellorAudioProcessor::wobble
     return { column2.wideGain1(), column3.wideGain1() };
 }
 
+/** One sample of the tank. `writtenCheck` gains lane-wise 0 x each value fed into the columns' first lines:
+    it stays 0 while they are finite and turns NaN for good once one is not. */
 template <bool classic>
-inline void QuellorAudioProcessor::runTank (double diffuserOutput, tolvmark::TankGains gains) noexcept
+inline void QuellorAudioProcessor::runTank (double diffuserOutput, tolvmark::TankGains gains,
+                                            tolvmark::FloatQuad& writtenCheck) noexcept
 {
     using namespace tolvmark::network;
     auto& buffer1 = signals.wire[tankBuffers[0]];
@@ -53,6 +56,9 @@ inline void QuellorAudioProcessor::runTank (double diffuserOutput, tolvmark::Tan
     shelved = highShelfBank.process (shelved);
     if constexpr (classic)
         shelved = lowShelfBank.process (shelved);
+
+    // The single-precision shelves are where a huge but finite signal overflows.
+    writtenCheck = writtenCheck + shelved * tolvmark::FloatQuad{};
 
     float negated[3];
     for (int column = 0; column < 3; ++column)

@@ -294,6 +294,9 @@ void QuellorAudioProcessor::reset()
 
 void QuellorAudioProcessor::clearNetwork() noexcept
 {
+    // Runs with the callback lock held: called by reset(), or by a block (which the host's wrapper runs
+    // under that lock) whose network went non-finite.
+
     // A line not written since its last clear already reads as silence.
     for (int n = 0; n < numLines; ++n)
     {
@@ -309,14 +312,61 @@ void QuellorAudioProcessor::clearNetwork() noexcept
         filter.clear();
     bandLimitFilters[1].reset();
 
+    // The IIR filters' state is written directly rather than through juce::IIRFilter::reset, which
+    // takes each filter's spin lock: their coefficients, the only other thing that lock guards, change
+    // only under the callback lock held here.
     for (auto& filter : highShelfFilters)
-        filter.reset();
-    classicToneFilter.reset();
+        filter.setState (0.0f, 0.0f);
+    classicToneFilter.setState (0.0f, 0.0f);
     for (auto& filter : lowShelfFilters)
-        filter.reset();
+        filter.setState (0.0f, 0.0f);
 
     for (auto& buffer : wireBuffers)
         buffer.clear();
 
     signals.clear();
+}
+
+bool QuellorAudioProcessor::networkStateIsFinite() const noexcept
+{
+    // Everything clearNetwork() clears that holds values between samples, the delay lines excepted.
+    bool finite = true;
+    const auto check = [&finite] (double value) noexcept { finite = finite && std::isfinite (value); };
+
+    for (const auto& filter : bandLimitFilters)
+    {
+        for (const auto value : filter.x)
+            check (value);
+        for (const auto value : filter.y)
+            check (value);
+    }
+
+    for (const auto& filter : highCutFilters)
+        for (const auto value : { filter.xm1, filter.xm2, filter.xm3, filter.xm4, filter.ym1, filter.ym2,
+                                  filter.ym3, filter.ym4 })
+            check (value);
+
+    const auto checkState = [&check] (const InlineIIRFilter& filter) noexcept
+    {
+        float state1, state2;
+        filter.getState (state1, state2);
+        check (state1);
+        check (state2);
+    };
+    for (const auto& filter : highShelfFilters)
+        checkState (filter);
+    checkState (classicToneFilter);
+    for (const auto& filter : lowShelfFilters)
+        checkState (filter);
+
+    for (const auto& buffer : wireBuffers)
+        for (int c = 0; c < buffer.getNumChannels(); ++c)
+            check (buffer.getSample (c, 0));
+
+    for (const auto value : signals.diffuserStates)
+        check (value);
+    for (const auto value : signals.tankTaps)
+        check (value);
+
+    return finite;
 }

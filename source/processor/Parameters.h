@@ -75,6 +75,13 @@ constexpr bool isFlagParameter (int index) noexcept
     return index == kBypass || index == kUseClassic || index == kSurroundSwitch;
 }
 
+/** A finite value brought into the normalised range: values above 1 give 1, values below 0 give 0, and
+    so does -0, so that every stored value acts exactly as a value in 0..1 (and saves as one). */
+constexpr float clippedToRange (float v) noexcept
+{
+    return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f;
+}
+
 /** Decay step 0..15: the first of the thresholds 1/16 .. 16/16 that is >= v (single precision).
     Values above 1 (and NaN) give the last step, so the step always indexes the tables. */
 int decayStep (float v) noexcept;

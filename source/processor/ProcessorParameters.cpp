@@ -144,11 +144,12 @@ bool QuellorAudioProcessor::storeParameter (int index, float value) noexcept
 
     auto* stored = floatParameter (index);
 
-    // A non-finite value would poison every coefficient derived from it: keep the previous one.
+    // A non-finite value would poison every coefficient derived from it: keep the previous one. A
+    // finite value outside 0..1 (hosts pass on whatever they are sent) acts as the nearest end.
     if (stored == nullptr || !std::isfinite (value))
         return false;
 
-    stored->store (value, std::memory_order_relaxed);
+    stored->store (clippedToRange (value), std::memory_order_relaxed);
 
     switch (index)
     {

@@ -135,7 +135,7 @@ public:
 
     /** Stores a value and retunes what depends on it. Any non-audio thread, or the audio thread between
         blocks (as hosts deliver automation); may wait for a running block. Non-finite values sent to a
-        float parameter are ignored. No allocation. */
+        float parameter are ignored, finite values outside 0..1 are clipped to the range. No allocation. */
     void setParameter (int index, float value) override;
 
     /** Decimal text of index + 1. */
@@ -270,7 +270,8 @@ private:
     bool storeParameter (int index, float value) noexcept;
 
     /** Clears the network's signal memory (what reset does, without taking the callback lock, which
-        the caller holds). Constant time: the delay lines only forget what they were written. */
+        the caller holds: reset(), or a block that left the network non-finite). Constant time: the
+        delay lines only forget what they were written. No lock, no allocation. */
     void clearNetwork() noexcept;
 
     /** Applies a whole set of values as one change, under the callback lock: each present value is
@@ -294,13 +295,17 @@ private:
     double runInputFilters (Compander& compander, Lowpass4& bandLimit0, Lowpass4& bandLimit1,
                             double inputLeft, double inputRight) noexcept;
     template <bool classic> tolvmark::TankGains wobbleTankGains() noexcept;
-    template <bool classic> void runTank (double diffuserOutput, tolvmark::TankGains gains) noexcept;
+    template <bool classic>
+    void runTank (double diffuserOutput, tolvmark::TankGains gains,
+                  tolvmark::FloatQuad& writtenCheck) noexcept;
     void runTapMixers (double& tapSumX, double (&columnInputs)[3]) noexcept;
     void runDensityCascade (const double (&columnInputs)[3], double (&cascadeOutputs)[3]) noexcept;
     tolvmark::OutputChannels outputChannelsOf (const double (&cascadeOutputs)[3], double tapSumX,
                                                const tolvmark::InputNetworkOutputs& input) noexcept;
-    tolvmark::WetSignals runOutputStage (tolvmark::OutputChannels channels,
-                                         const double (&levelGains)[5]) noexcept;
+    tolvmark::WetSignals runOutputStage (tolvmark::OutputChannels channels, const double (&levelGains)[5],
+                                         double& writtenCheck) noexcept;
+    // True when every value the network keeps between samples, its delay lines aside, is finite.
+    bool networkStateIsFinite() const noexcept;
     void updateMeter (float blockPeak) noexcept;
     void listCascadeLoopLines() noexcept;
     int beginLineRuns (const int* lines, int count, int maxLength) noexcept;

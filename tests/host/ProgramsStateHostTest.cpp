@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+using namespace hosttest;
+
 namespace
 {
 const auto& parameterKeys = testdata::parameterKeys;
@@ -78,26 +80,6 @@ void waitPastTheProgramChangeGuard()
     juce::Thread::sleep (250);
 }
 
-/** The plug-in's sixteen parameters as the host lists them, in index order. */
-std::vector<juce::AudioProcessorParameter*> ownParameters (juce::AudioPluginInstance& plugin)
-{
-    std::vector<juce::AudioProcessorParameter*> parameters;
-
-    for (const auto* key : parameterKeys)
-    {
-        juce::AudioProcessorParameter* found = nullptr;
-
-        for (auto* parameter : plugin.getParameters())
-            if (parameter->getName (64) == key)
-                found = parameter;
-
-        EXPECT_NE (found, nullptr) << key;
-        parameters.push_back (found);
-    }
-
-    return parameters;
-}
-
 /** Runs a few blocks, so that whatever the host queued reaches the plug-in and back. */
 void processBlocks (juce::AudioPluginInstance& plugin, int count = 2)
 {
@@ -110,73 +92,6 @@ void processBlocks (juce::AudioPluginInstance& plugin, int count = 2)
         buffer.clear();
         plugin.processBlock (buffer, midi);
     }
-}
-
-/** The plug-in's own saved-state block, taken out of the state the host stores for it. */
-juce::MemoryBlock pluginStateBlock (juce::AudioPluginInstance& plugin, hostkit::Format format)
-{
-    juce::MemoryBlock hostState;
-    plugin.getStateInformation (hostState);
-
-    juce::MemoryBlock component;
-
-    if (format == hostkit::Format::vst3)
-    {
-        // JUCE's VST3 host keeps the component's state as base64 text inside its own binary XML.
-        const auto xml =
-            juce::AudioProcessor::getXmlFromBinary (hostState.getData(), (int) hostState.getSize());
-        if (xml == nullptr || xml->getChildByName ("IComponent") == nullptr)
-            return {};
-
-        component.fromBase64Encoding (xml->getChildByName ("IComponent")->getAllSubText());
-    }
-    else
-    {
-        // The LV2 state is Turtle text; the plug-in stores its block as one base64 string property.
-        const auto text = hostState.toString();
-        const auto start = text.indexOf ("StateString> \"");
-        if (start < 0)
-            return {};
-
-        const auto valueStart = start + (int) std::strlen ("StateString> \"");
-        component.fromBase64Encoding (text.substring (valueStart, text.indexOfChar (valueStart, '"')));
-    }
-
-    const unsigned char magic[] = { 0x56, 0x43, 0x32, 0x21 };
-    const auto* bytes = static_cast<const unsigned char*> (component.getData());
-
-    for (size_t offset = 0; offset + 9 <= component.getSize(); ++offset)
-    {
-        if (std::memcmp (bytes + offset, magic, 4) != 0)
-            continue;
-
-        const auto length = (size_t) bytes[offset + 4] | ((size_t) bytes[offset + 5] << 8) |
-                            ((size_t) bytes[offset + 6] << 16) | ((size_t) bytes[offset + 7] << 24);
-
-        if (offset + 9 + length <= component.getSize())
-            return juce::MemoryBlock (bytes + offset, 9 + length);
-    }
-
-    return {};
-}
-
-/** The attributes of the plug-in's state element (parameter values as stored, and curProgram). */
-std::map<juce::String, double> pluginValues (juce::AudioPluginInstance& plugin, hostkit::Format format)
-{
-    const auto block = pluginStateBlock (plugin, format);
-    EXPECT_GT (block.getSize(), 9u) << "no plug-in state found in the host's state";
-
-    std::map<juce::String, double> values;
-
-    if (const auto xml = juce::AudioProcessor::getXmlFromBinary (block.getData(), (int) block.getSize()))
-    {
-        EXPECT_TRUE (xml->hasTagName ("Tolvmark"));
-
-        for (int i = 0; i < xml->getNumAttributes(); ++i)
-            values[xml->getAttributeName (i)] = xml->getAttributeValue (i).getDoubleValue();
-    }
-
-    return values;
 }
 
 /** The host's program index of the program named `name`, or -1. */

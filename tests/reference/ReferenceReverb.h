@@ -16,8 +16,11 @@
 //   raise the meter (an infinite peak would hold the meter at its top for good);
 // - a factor that is not exactly 1..4 runs the stage count the oversampling text names;
 // - filter design frequencies at or above half the rate are designed at 0.49 x the rate;
-// - a non-finite value sent to a float parameter is ignored; step indexes above 1 use the last step;
-// - a compander whose detector sees a non-finite level treats it as silence.
+// - a non-finite value sent to a float parameter is ignored; a finite value above 1 is stored as 1, one
+//   below 0 (and -0) as 0;
+// - a compander whose detector sees a non-finite level treats it as silence;
+// - a block after which a delay line holds a non-finite value (one it was given since it was last
+//   cleared), or after which any other value that reset() clears is non-finite, ends with a reset().
 //
 // The object holds 69 delay lines of 150,000 doubles (about 83 MB): create it on the heap.
 
@@ -44,6 +47,7 @@ struct DelayLine
     int delaySamples = 1;
     int readIndex = 0;
     double time = 0.0;
+    bool holdsNonFinite = false; // given a non-finite value since the last clear
 
     /** Stores the time and sets the delay to its truncated sample count, within 0..capacity-1. */
     void setDelayTime (double newTime)
@@ -73,11 +77,17 @@ struct DelayLine
     }
 
     /** Zeroes the buffer; positions and delay stay. */
-    void clear() { std::fill (buffer.begin(), buffer.end(), 0.0); }
+    void clear()
+    {
+        std::fill (buffer.begin(), buffer.end(), 0.0);
+        holdsNonFinite = false;
+    }
 
     /** Writes x and returns the sample delaySamples ticks old. */
     double tick (double x)
     {
+        if (!std::isfinite (x))
+            holdsNonFinite = true;
         buffer[static_cast<size_t> (writeIndex)] = x;
         readIndex = writeIndex - delaySamples;
         if (readIndex < 0)
@@ -545,6 +555,10 @@ public:
         }
         else if (index >= 0 && index <= 16 && std::isfinite (value))
         {
+            if (!(value > 0.0f))
+                value = 0.0f;
+            else if (value > 1.0f)
+                value = 1.0f;
             floatParameter (index) = value;
 
             if (index == 0)
@@ -692,6 +706,9 @@ public:
             if (classic)
                 updateMeter (blockPeak);
         }
+
+        if (networkHoldsNonFinite())
+            reset();
 
         if (!classic)
             updateMeter (blockPeak);
@@ -1204,6 +1221,35 @@ private:
             wet[ch] = highCut[ch].process (delayed[ch]) * levelGains[ch] * 1.12;
 
         return { wet[0], wet[1], wet[2], wet[3], wet[4] };
+    }
+
+    /** True when a delay line was given a non-finite value since it was last cleared, or when any other
+        value reset() clears is not finite. */
+    bool networkHoldsNonFinite() const
+    {
+        std::vector<double> values;
+        for (const auto& f : bandLimit)
+        {
+            values.insert (values.end(), std::begin (f.x), std::end (f.x));
+            values.insert (values.end(), std::begin (f.y), std::end (f.y));
+        }
+        for (const auto& f : highCut)
+            values.insert (values.end(), { f.xm1, f.xm2, f.xm3, f.xm4, f.ym1, f.ym2, f.ym3, f.ym4 });
+        for (const auto* f : { &highShelf[0], &highShelf[1], &highShelf[2], &toneFilter, &lowShelf[0],
+                               &lowShelf[1], &lowShelf[2] })
+            values.insert (values.end(), { static_cast<double> (f->z1), static_cast<double> (f->z2) });
+        for (const auto& wire : wires)
+            values.insert (values.end(), std::begin (wire), std::end (wire));
+        values.insert (values.end(), std::begin (diffuserStates), std::end (diffuserStates));
+        values.insert (values.end(), std::begin (tankTaps), std::end (tankTaps));
+
+        for (const auto value : values)
+            if (!std::isfinite (value))
+                return true;
+        for (const auto& line : lines)
+            if (line.holdsNonFinite)
+                return true;
+        return false;
     }
 
     //==============================================================================

@@ -77,7 +77,8 @@ struct ProcessorInspector
         const int* lines = &tolvmark::network::tankChains[0][0];
         p.beginLineRuns (lines, 12, 1);
         p.loadFilterBanks();
-        p.template runTank<classic> (diffuserOutput, p.template wobbleTankGains<classic>());
+        tolvmark::FloatQuad writtenCheck{};
+        p.template runTank<classic> (diffuserOutput, p.template wobbleTankGains<classic>(), writtenCheck);
         p.storeFilterBanks();
         p.endLineRuns (lines, 12, 1);
     }

@@ -83,6 +83,7 @@ struct Scenario
     bool prepare = true;                // false: run at the construction rate without preparation
     Settings beforePreparation{};       // applied before prepareToPlay (and before `settings`)
     int lineBeyondCapacity = -1;        // a delay line whose count must exceed its capacity
+    std::vector<int> hugeBlocks{};      // blocks whose input carries finite samples that overflow inside
 };
 
 //==============================================================================
@@ -198,10 +199,14 @@ std::vector<Scenario> scenarios()
             { kOversampling, -std::numeric_limits<float>::infinity() } } },
     };
 
-    // Values outside 0..1: steps past the tables use the last step, a negative pre-delay delays nothing.
+    // Values outside 0..1 act as the nearest end of the range.
     const Settings outOfRange{ { kDecay, 1.3f },      { kLow, 1.2f },          { kHigh, -0.2f },
                                { kPredelay, -0.05f }, { kOversampling, 1.1f }, { kHighCut2, 1.05f },
                                { kLeftLevel, 1.5f },  { kRightLevel, -0.5f },  { kMix, 0.8f } };
+    const Settings farOutOfRange{ { kHighCut2, -1.0f },    { kMix, 50.0f },        { kLeftLevel, 1e30f },
+                                  { kRightLevel, -1e30f }, { kPredelay, 2.0f },    { kOversampling, 3.0f },
+                                  { kDecay, -5.0f },       { kCenterLevel, 7.0f }, { kLeftSLevel, -0.0f },
+                                  { kRightSLevel, 1e-45f } };
 
     std::vector<Scenario> list{
         // The ten factory programs, across rates, layouts, block sizes and inputs.
@@ -272,6 +277,61 @@ std::vector<Scenario> scenarios()
           {},
           { 3, 200 } },
 
+        // Finite input samples that overflow inside the network: each block that leaves it non-finite
+        // ends with it cleared, and the reverb carries on alike.
+        { "Overflow_classic_48k_stereo_512",
+          48000,
+          2,
+          program (0),
+          2.0,
+          512,
+          Input::noise,
+          {},
+          {},
+          true,
+          {},
+          -1,
+          { 8, 30, 31, 60 } },
+        { "Overflow_modern_44k_51_random",
+          44100,
+          6,
+          program (9, { { kMix, 0.5f } }),
+          2.0,
+          0,
+          Input::sine,
+          {},
+          {},
+          true,
+          {},
+          -1,
+          { 5, 6, 40 } },
+        { "Overflow_classic_96k_mono_64",
+          96000,
+          1,
+          program (6),
+          1.0,
+          64,
+          Input::noise,
+          {},
+          { 100 },
+          true,
+          {},
+          -1,
+          { 20, 21, 22, 200, 201 } },
+        { "Overflow_modern_48k_712_4096",
+          48000,
+          10,
+          program (4, { { kPredelay, 0.0f } }),
+          2.0,
+          4096,
+          Input::impulse,
+          {},
+          {},
+          true,
+          {},
+          -1,
+          { 3, 12 } },
+
         // Silence from the start, rates without a band-limit set, and a processor that is never prepared.
         { "Silence_modern_48k_stereo_random", 48000, 2, standardWith (modern, 0.5f), 1.0, 0, Input::silence },
         { "Silence_classic_44k_712_512", 44100, 10, program (1), 1.0, 512, Input::silence },
@@ -281,6 +341,8 @@ std::vector<Scenario> scenarios()
           Input::noise },
         { "OutOfRange_modern_44k_51_512_impulse", 44100, 6, program (4, outOfRange), 1.5, 512,
           Input::impulse },
+        { "FarOutOfRange_classic_48k_51_random_noise", 48000, 6, program (1, farOutOfRange), 1.5, 0,
+          Input::noise },
 
         // Low rates: the high-cut (13 kHz), tone (9 kHz) and high shelves (6 kHz) reach half the rate.
         { "LowRate22k_classic_highcut13k_stereo_random_noise", 22050, 2, program (1), 1.5, 0, Input::noise },
@@ -475,6 +537,8 @@ TEST_P (EngineBitIdentity, OutputAndMeterMatchTheReferenceToTheBit)
 
         const bool nonFinite = std::find (sc.nonFiniteBlocks.begin(), sc.nonFiniteBlocks.end(), block) !=
                                sc.nonFiniteBlocks.end();
+        const bool huge =
+            std::find (sc.hugeBlocks.begin(), sc.hugeBlocks.end(), block) != sc.hugeBlocks.end();
 
         pluginBuffer.setSize (sc.channels, n, false, false, true);
         referenceBuffer.setSize (sc.channels, n, false, false, true);
@@ -491,6 +555,15 @@ TEST_P (EngineBitIdentity, OutputAndMeterMatchTheReferenceToTheBit)
                         x = std::numeric_limits<float>::infinity();
                     else if ((i + ch) % 13 == 7)
                         x = -std::numeric_limits<float>::infinity();
+                }
+                if (huge)
+                {
+                    // A stretch of the largest floats, then scattered ones.
+                    const float biggest = std::numeric_limits<float>::max();
+                    if (i >= n / 4 && i < n / 4 + 40)
+                        x = (i / 20) % 2 == 0 ? biggest : -biggest;
+                    else if ((i + ch) % 29 == 3)
+                        x = 3.0e38f;
                 }
                 pluginBuffer.setSample (ch, i, x);
                 referenceBuffer.setSample (ch, i, x);

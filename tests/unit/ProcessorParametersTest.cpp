@@ -224,24 +224,46 @@ TEST (Parameters, FlagsStoreOneForAnyNonZeroValueIncludingNaN)
     }
 }
 
-TEST (Parameters, FloatsAreStoredUnclampedButNonFiniteValuesAreIgnored)
+TEST (Parameters, FloatsOutsideTheRangeAreClippedAndNonFiniteValuesAreIgnored)
 {
     auto processor = makeProcessor();
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
+    const float biggest = std::numeric_limits<float>::max();
+    const float tiniest = std::numeric_limits<float>::denorm_min();
+
+    struct Case
+    {
+        float sent, stored;
+    };
+
+    // Finite values outside 0..1 act as the nearest end of the range; -0 is stored as 0 (so it saves as
+    // "0.0"); values inside the range, the tiniest ones included, are stored as they come.
+    const Case cases[] = { { 1.25f, 1.0f },    { 3.0f, 1.0f },    { 50.0f, 1.0f },
+                           { 1e30f, 1.0f },    { biggest, 1.0f }, { 1.0000001f, 1.0f },
+                           { -1.0f, 0.0f },    { -1e30f, 0.0f },  { -biggest, 0.0f },
+                           { -tiniest, 0.0f }, { -0.0f, 0.0f },   { tiniest, tiniest },
+                           { 0.0f, 0.0f },     { 1.0f, 1.0f },    { 0.99999994f, 0.99999994f } };
 
     for (int index : std::initializer_list<int>{ kPredelay, kDecay, kLow, kHigh, kHighCut2, kHighCut3, kMix,
                                                  kLeftLevel, kRightLevel, kCenterLevel, kLeftSLevel,
                                                  kRightSLevel, kOversampling, (int) kInputMeter })
     {
+        for (const auto& c : cases)
+        {
+            processor->setParameter (index, 0.3f);
+            processor->setParameter (index, c.sent);
+            const float stored = processor->getParameter (index);
+            EXPECT_EQ (stored, c.stored) << index << " sent " << c.sent;
+            EXPECT_EQ (std::signbit (stored), std::signbit (c.stored)) << index << " sent " << c.sent;
+        }
+
         processor->setParameter (index, 0.3f);
         processor->setParameter (index, nan);
         EXPECT_EQ (processor->getParameter (index), 0.3f) << index;
         processor->setParameter (index, inf);
         processor->setParameter (index, -inf);
         EXPECT_EQ (processor->getParameter (index), 0.3f) << index;
-        processor->setParameter (index, 1.25f);
-        EXPECT_EQ (processor->getParameter (index), 1.25f) << index;
         EXPECT_FALSE (processor->getParameterText (index).isEmpty() && index != kInputMeter) << index;
     }
 

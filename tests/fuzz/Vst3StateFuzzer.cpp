@@ -1,0 +1,124 @@
+// libFuzzer target: the VST3 wrapper's state handling, on whole component states.
+//
+// The target has the (patched) VST3 wrapper compiled in, as the plug-in binary has, and drives it only
+// through its VST3 entry point and interfaces: every input is handed to one component as its state
+// (IComponent::setState), JUCE's private-data trailer and all. Besides the sanitizers' own checks (and
+// libFuzzer's, which reports an exception that leaves the call), the state the component saves next
+// must hold the plug-in's block with every value normalised, and a good state handed over after it must
+// come back exactly.
+
+#include <juce_audio_processors/juce_audio_processors.h>
+
+#define JUCE_VST3HEADERS_INCLUDE_HEADERS_ONLY 1
+#include <juce_audio_processors/format_types/juce_VST3Headers.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+extern "C" Steinberg::IPluginFactory* PLUGIN_API GetPluginFactory();
+extern "C" bool ModuleEntry (void* sharedLibraryHandle);
+
+namespace
+{
+void check (bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+juce::MemoryBlock stateOf (Steinberg::Vst::IComponent& component)
+{
+    Steinberg::MemoryStream stream;
+    check (component.getState (&stream) == Steinberg::kResultOk);
+    return juce::MemoryBlock (stream.getData(), (size_t) stream.getSize());
+}
+
+void handOver (Steinberg::Vst::IComponent& component, const void* data, size_t size)
+{
+    // The stream reads the input in place.
+    Steinberg::MemoryStream stream (const_cast<void*> (data), (Steinberg::TSize) size);
+    component.setState (&stream);
+}
+
+struct Component
+{
+    Steinberg::Vst::IComponent* component = nullptr;
+    juce::MemoryBlock good;
+};
+
+Component& theComponent()
+{
+    // One component for the whole run, as a host keeps one through a session.
+    static Component c = []
+    {
+        check (ModuleEntry (nullptr));
+        auto* factory = GetPluginFactory();
+        check (factory != nullptr);
+
+        Component made;
+
+        for (Steinberg::int32 i = 0; i < factory->countClasses() && made.component == nullptr; ++i)
+        {
+            Steinberg::PClassInfo info;
+            if (factory->getClassInfo (i, &info) == Steinberg::kResultOk &&
+                std::strcmp (info.category, kVstAudioEffectClass) == 0)
+                factory->createInstance (info.cid, Steinberg::Vst::IComponent::iid,
+                                         reinterpret_cast<void**> (&made.component));
+        }
+
+        check (made.component != nullptr);
+        check (made.component->initialize (nullptr) == Steinberg::kResultOk);
+        made.good = stateOf (*made.component);
+        return made;
+    }();
+
+    return c;
+}
+
+/** The plug-in's block at the start of a component state, read as the plug-in writes it: magic, length
+    word, text, terminator; every parameter attribute between 0 and 1. */
+bool holdsANormalisedBlock (const juce::MemoryBlock& state)
+{
+    const auto* bytes = static_cast<const unsigned char*> (state.getData());
+
+    if (state.getSize() < 9 || std::memcmp (bytes, "VC2!", 4) != 0)
+        return false;
+
+    const auto length =
+        (size_t) bytes[4] | ((size_t) bytes[5] << 8) | ((size_t) bytes[6] << 16) | ((size_t) bytes[7] << 24);
+
+    if (length + 9 > state.getSize())
+        return false;
+
+    const auto xml = juce::AudioProcessor::getXmlFromBinary (bytes, (int) (length + 9));
+
+    if (xml == nullptr || !xml->hasTagName ("Tolvmark"))
+        return false;
+
+    for (int i = 0; i < xml->getNumAttributes(); ++i)
+    {
+        if (xml->getAttributeName (i) == "curProgram")
+            continue;
+
+        const auto value = xml->getAttributeValue (i).getDoubleValue();
+        if (!(value >= 0.0 && value <= 1.0))
+            return false;
+    }
+
+    return true;
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput (const std::uint8_t* data, std::size_t size)
+{
+    auto& c = theComponent();
+
+    handOver (*c.component, data, size);
+    check (holdsANormalisedBlock (stateOf (*c.component)));
+
+    handOver (*c.component, c.good.getData(), c.good.getSize());
+    check (stateOf (*c.component) == c.good);
+
+    return 0;
+}
