@@ -103,7 +103,7 @@ struct BandLimitSet
     double c[8];
 };
 
-/** The set loaded at construction and by every reset (10.5 kHz at 44.1 kHz). */
+/** The set loaded at construction, and by a reset before the first preparation (10.5 kHz at 44.1 kHz). */
 inline constexpr BandLimitSet kDefaultBandLimitSet{ 146.6182769,
                                                     { -0.0002006427, 0.0016457421, -0.0232296326, 0.049566838,
                                                       -0.3198812293, 0.2862863694, -1.1187837517,
@@ -133,6 +133,7 @@ struct EightPoleLowpass
     double x[9]{};
     double y[9]{};
     double c[8]{};
+    BandLimitSet prepared = kDefaultBandLimitSet; // the set a reset reinstalls
 
     EightPoleLowpass() { load (kDefaultBandLimitSet); }
 
@@ -144,7 +145,8 @@ struct EightPoleLowpass
             c[i] = set.c[i];
     }
 
-    /** Loads the set of the rate's band (strict bounds); a rate in no band keeps the current set. */
+    /** Loads the set of the rate's band (strict bounds); a rate in no band keeps the current set. The set
+        in use then is the one a reset reinstalls. */
     void setSampleRate (double rate)
     {
         if (rate > 42000.0 && rate < 45000.0)
@@ -155,14 +157,19 @@ struct EightPoleLowpass
             load (kBandLimitSet88);
         if (rate > 90000.0)
             load (kBandLimitSet96);
+
+        prepared.gain = gain;
+        for (int i = 0; i < 8; ++i)
+            prepared.c[i] = c[i];
     }
 
-    /** Clears both histories and loads the default set. */
+    /** Clears both histories and reinstalls the set of the last preparation (the default set before the
+        first). */
     void reset()
     {
         for (int i = 0; i < 9; ++i)
             x[i] = y[i] = 0.0;
-        load (kDefaultBandLimitSet);
+        load (prepared);
     }
 
     /** One step of the recursion. */

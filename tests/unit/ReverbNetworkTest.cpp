@@ -2,6 +2,7 @@
 // every parameter store, preparation for a sample rate, reset, and the network's safety at low rates
 // and under concurrent parameter changes.
 
+#include "FakeClock.h"
 #include "ProcessorFixture.h"
 #include "ProcessorInspector.h"
 
@@ -773,32 +774,55 @@ struct BandCase
 class ReverbNetworkBandLimitSets : public ::testing::TestWithParam<BandCase>
 {
 protected:
-    static void SetUpTestSuite() { processor = makeProcessor(); }
-    static void TearDownTestSuite() { processor.reset(); }
+    static void SetUpTestSuite()
+    {
+        processor = makeProcessor();
+        neverBanded = makeProcessor();
+    }
+    static void TearDownTestSuite()
+    {
+        processor.reset();
+        neverBanded.reset();
+    }
     static std::unique_ptr<QuellorAudioProcessor> processor;
+    // Prepared only at rates in no band, so it still holds the default set.
+    static std::unique_ptr<QuellorAudioProcessor> neverBanded;
 };
 
 std::unique_ptr<QuellorAudioProcessor> ReverbNetworkBandLimitSets::processor;
+std::unique_ptr<QuellorAudioProcessor> ReverbNetworkBandLimitSets::neverBanded;
 
-TEST_P (ReverbNetworkBandLimitSets, PreparationLoadsTheSetOfTheRatesBandOrKeepsTheCurrentOne)
+TEST_P (ReverbNetworkBandLimitSets, PreparationLoadsTheSetOfTheRatesBandOrKeepsTheCurrentOneAndResetKeepsIt)
 {
     const auto& c = GetParam();
     const auto setOf = [] (BandSet s) -> const BandLimitSet&
     { return s == kDefaultSet ? defaultBandLimitSet : bandLimitSets[(size_t) s]; };
 
-    // From the default set (after a reset) and from the set of another band.
-    for (BandSet previous : { kDefaultSet, c.set == kSet88 ? kSet48 : kSet88 })
-    {
-        processor->reset();
-        if (previous != kDefaultSet)
-            processor->prepareToPlay (previous == kSet88 ? 88200.0 : 48000.0, 512);
+    // From the set of another band and, for a rate in no band, also from the default set.
+    std::vector<BandSet> starts{ c.set == kSet88 ? kSet48 : kSet88 };
+    if (c.set == kNoSet)
+        starts.push_back (kDefaultSet);
 
-        processor->prepareToPlay (c.rate, 512);
+    for (BandSet previous : starts)
+    {
+        auto& p = previous == kDefaultSet ? *neverBanded : *processor;
+        if (previous != kDefaultSet)
+            p.prepareToPlay (previous == kSet88 ? 88200.0 : 48000.0, 512);
+
+        p.prepareToPlay (c.rate, 512);
         const auto& expected = setOf (c.set == kNoSet ? previous : c.set);
-        for (int n = 0; n < 2; ++n)
-            expectBandLimitSet (PI::bandLimitFilter (*processor, n), expected,
-                                "rate " + std::to_string (c.rate) + ", filter " + std::to_string (n) +
-                                    ", previous set " + std::to_string ((int) previous));
+        const auto where =
+            "rate " + std::to_string (c.rate) + ", previous set " + std::to_string ((int) previous);
+
+        for (const char* when : { "prepared", "reset after the preparation" })
+        {
+            if (when[0] == 'r')
+                p.reset();
+
+            for (int n = 0; n < 2; ++n)
+                expectBandLimitSet (PI::bandLimitFilter (p, n), expected,
+                                    where + ", " + when + ", filter " + std::to_string (n));
+        }
     }
 }
 
@@ -812,21 +836,73 @@ INSTANTIATE_TEST_SUITE_P (Rates, ReverbNetworkBandLimitSets,
                                              BandCase{ 42000.0, kNoSet }, BandCase{ 32000.0, kNoSet }),
                           [] (const auto& info) { return "rate" + std::to_string ((int) info.param.rate); });
 
-TEST (ReverbNetworkPreparation, ResetAfterPreparingAt48kHzRestoresTheDefaultSet)
+TEST (ReverbNetworkPreparation, EveryClearReinstallsTheBandLimitSetOfTheLastPreparation)
 {
-    auto p = makeProcessor();
-    p->prepareToPlay (48000.0, 512);
-    expectBandLimitSet (PI::bandLimitFilter (*p, 0), bandLimitSets[1], "prepared");
+    // Everything that clears the network: a reset, the stores that clear, a program, a restored state.
+    const struct
+    {
+        const char* name;
+        void (*clear) (QuellorAudioProcessor&);
+    } clears[] = {
+        { "reset", [] (QuellorAudioProcessor& p) { p.reset(); } },
+        { "pre-delay store", [] (QuellorAudioProcessor& p) { p.setParameter (kPredelay, 0.25f); } },
+        { "oversampling store", [] (QuellorAudioProcessor& p) { p.setParameter (kOversampling, 0.5f); } },
+        { "program change", [] (QuellorAudioProcessor& p) { p.setCurrentProgram (3); } },
+        { "state restore",
+          [] (QuellorAudioProcessor& p)
+          {
+              juce::MemoryBlock state;
+              p.getStateInformation (state);
+              p.setStateInformation (state.getData(), (int) state.getSize());
+          } },
+    };
 
-    p->setParameter (kPredelay, 0.25f); // runs reset
-    for (int n = 0; n < 2; ++n)
-        expectBandLimitSet (PI::bandLimitFilter (*p, n), defaultBandLimitSet, "after a pre-delay store");
+    // A little noise, so that the filters' histories hold signal before each clear.
+    const auto play = [] (QuellorAudioProcessor& p)
+    {
+        juce::Random random (3);
+        bool finite = true;
+        processStereo (
+            p, 1024, [&] (int) { return random.nextFloat() - 0.5f; }, finite);
+        ASSERT_TRUE (finite);
+    };
 
-    p->prepareToPlay (48000.0, 512);
-    p->reset();
-    for (int n = 0; n < 2; ++n)
-        expectBandLimitSet (PI::bandLimitFilter (*p, n), defaultBandLimitSet, "after reset");
-    EXPECT_EQ (PI::currentSampleRate (*p), 48000.0); // the rate itself is kept
+    for (const auto& clear : clears)
+    {
+        SCOPED_TRACE (clear.name);
+        auto processor = testsupport::ProcessorFixture().clock (testsupport::lateClock).make();
+        auto& p = *processor;
+
+        // Before the first preparation the default set returns.
+        play (p);
+        clear.clear (p);
+        for (int n = 0; n < 2; ++n)
+            expectBandLimitSet (PI::bandLimitFilter (p, n), defaultBandLimitSet, "never prepared");
+
+        // Then the set of the last preparation, also when that preparation's rate lies in no band.
+        for (double rate : { 48000.0, 32000.0, 96000.0, 44100.0 })
+        {
+            p.prepareToPlay (rate, 512);
+            const BandLimitSet expected{ PI::bandLimitFilter (p, 0).gain, PI::bandLimitFilter (p, 0).c };
+            play (p);
+            ASSERT_NE (PI::bandLimitFilter (p, 1).y[8], 0.0);
+
+            clear.clear (p);
+            for (int n = 0; n < 2; ++n)
+            {
+                expectBandLimitSet (PI::bandLimitFilter (p, n), expected,
+                                    "prepared at " + std::to_string (rate));
+                for (int i = 0; i < 9; ++i)
+                {
+                    EXPECT_EQ (PI::bandLimitFilter (p, n).x[(size_t) i], 0.0);
+                    EXPECT_EQ (PI::bandLimitFilter (p, n).y[(size_t) i], 0.0);
+                }
+            }
+            EXPECT_EQ (PI::currentSampleRate (p), rate); // the rate itself is kept
+        }
+        expectBandLimitSet (PI::bandLimitFilter (p, 0), bandLimitSets[0],
+                            "the 44.1 kHz set, not the default");
+    }
 }
 
 struct RateSamplesCase
