@@ -505,10 +505,6 @@ public:
         for (int n = 0; n < 69; ++n)
             lines[static_cast<size_t> (n)].setDelayTime (times[n]);
 
-        // High-cut filters at 13 kHz.
-        for (auto& f : highCut)
-            f.setCutoff (static_cast<double> (13.0f / 21.0f));
-
         // Mixers: decibel mode everywhere; the tank mixers pass input 0 at unity.
         for (auto& m : mixers)
             m.mode = 0.0f;
@@ -532,6 +528,13 @@ public:
         oversamplingFactor = 1.0;
         modulationDepth = 0.0095;
         meterPeak = 0.0f;
+
+        // The long taps and the high-cut filters follow the initial pre-delay and high-cut values, by the
+        // rules of a store.
+        lines[31].setDelayTime (static_cast<double> (predelay) + 0.1428);
+        lines[32].setDelayTime (static_cast<double> (predelay) + 0.1513);
+        for (auto& f : highCut)
+            f.setCutoff (static_cast<double> ((highCut2 * 8.0f + 5.0f) / 21.0f));
 
         updateCoefficients();
         reset();

@@ -243,8 +243,9 @@ static std::vector<DelayLineCase> constructionDelayLines()
     cases.push_back ({ 24, 0.0, 0 }); // pre-delay at the initial 0
     for (int n = 25; n <= 30; ++n)
         cases.push_back ({ n, 0.04, 176 });
-    cases.push_back ({ 31, 0.1548, 682 });
-    cases.push_back ({ 32, 0.1472, 649 });
+    // Long taps, already following the initial pre-delay 0.
+    cases.push_back ({ 31, 0.1428, 629 });
+    cases.push_back ({ 32, 0.1513, 667 });
     cases.push_back ({ 33, 0.007, 30 });
     // Output delays, already retuned for the initial high value 1.0 (step 3).
     cases.push_back ({ 34, 0.17436, 768 });
@@ -289,21 +290,22 @@ TEST_F (ReverbNetworkConstruction, AllpassKeepsItsConstructionValues)
     EXPECT_NE (allpass.buffer.get(), nullptr);
 }
 
-TEST_F (ReverbNetworkConstruction, HighCutFiltersStartAt13kHzWhileTheParameterReads11kHz)
+TEST_F (ReverbNetworkConstruction, HighCutFiltersStartAtTheFrequencyTheirParameterShows)
 {
     EXPECT_EQ (processor->getParameter (kHighCut2), 0.75f);
-    Lowpass reference;
-    reference.setCutoff (static_cast<double> (13.0f / 21.0f));
+    EXPECT_EQ (processor->getParameterText (kHighCut2), "11.00 kHz");
+    const double cutoff = static_cast<double> ((0.75f * 8.0f + 5.0f) / 21.0f);
+    const auto design = plainLowpassDesign (cutoff, 44100.0);
 
     for (int n = 0; n < 5; ++n)
     {
         const auto& filter = PI::highCutFilter (*processor, n);
-        EXPECT_EQ (filter.cutoff, static_cast<double> (13.0f / 21.0f)) << n;
-        EXPECT_NEAR (filter.cutoff, 0.619047641754, 1e-12) << n;
+        EXPECT_EQ (filter.cutoff, cutoff) << n;
+        EXPECT_NEAR (filter.cutoff * 21000.0, 11000.0, 1e-3) << n;
         EXPECT_EQ (filter.sampleRate, 44100.0) << n;
-        EXPECT_EQ (filter.a0, reference.a0) << n;
-        EXPECT_EQ (filter.b1, reference.b1) << n;
-        EXPECT_EQ (filter.b4, reference.b4) << n;
+        EXPECT_EQ (filter.a0, design.a[0]) << n;
+        EXPECT_EQ (filter.b1, design.b[0]) << n;
+        EXPECT_EQ (filter.b4, design.b[3]) << n;
         EXPECT_EQ (filter.ym1, 0.0) << n;
     }
 }
@@ -485,15 +487,18 @@ TEST (ReverbNetworkUnusedMembers, CarryNoSignalAndKeepTheirConstructionValues)
 //==============================================================================
 // Retuning by setParameter: pre-delay and long taps, high cut.
 //==============================================================================
-TEST (ReverbNetworkRetuning, LongTapsKeepTheirConstructionTimesUntilTheFirstPredelayStore)
+TEST (ReverbNetworkRetuning, LongTapsFollowThePredelayFromConstructionOn)
 {
     auto p = makeProcessor();
+    EXPECT_EQ (PI::delayLine (*p, 31).time, 0.1428);
+    EXPECT_EQ (PI::delayLine (*p, 32).time, 0.1513);
 
     // Other stores run the coefficient update, which leaves the long taps alone.
+    p->setParameter (kPredelay, 0.25f);
     p->setParameter (kDecay, 0.3f);
     p->setParameter (kHigh, 0.2f);
-    EXPECT_EQ (PI::delayLine (*p, 31).time, 0.1548);
-    EXPECT_EQ (PI::delayLine (*p, 32).time, 0.1472);
+    EXPECT_EQ (PI::delayLine (*p, 31).time, 0.25 + 0.1428);
+    EXPECT_EQ (PI::delayLine (*p, 32).time, 0.25 + 0.1513);
 
     struct Case
     {
@@ -517,9 +522,10 @@ TEST (ReverbNetworkRetuning, LongTapsKeepTheirConstructionTimesUntilTheFirstPred
 TEST (ReverbNetworkRetuning, HighCutFollowsOnlyStoresOfItsParameter)
 {
     auto p = makeProcessor();
+    p->setParameter (kHighCut2, 0.3f);
     p->setParameter (kHighCut3, 0.0f); // stored only
     p->setParameter (kDecay, 0.9f);
-    EXPECT_EQ (PI::highCutFilter (*p, 0).cutoff, static_cast<double> (13.0f / 21.0f));
+    EXPECT_EQ (PI::highCutFilter (*p, 0).cutoff, static_cast<double> ((0.3f * 8.0f + 5.0f) / 21.0f));
 
     for (float v : { 0.75f, 0.0f, 1.0f, 0.3f })
     {
