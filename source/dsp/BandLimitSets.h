@@ -12,8 +12,8 @@ struct BandLimitSet
     std::array<double, 8> c;
 };
 
-/** The set loaded at construction and by every Lowpass4::reset (10.5 kHz designed at 44.1 kHz, DC gain 1).
- */
+/** The set loaded at construction, and by Lowpass4::reset until the first preparation (10.5 kHz designed
+    at 44.1 kHz, DC gain 1). */
 inline constexpr BandLimitSet defaultBandLimitSet{ 146.6182769,
                                                    { -0.0002006427, 0.0016457421, -0.0232296326, 0.049566838,
                                                      -0.3198812293, 0.2862863694, -1.1187837517,

@@ -53,19 +53,23 @@ public:
     }
 
     /** Loads the coefficient set of the rate's band (see findBandLimitSet); a rate in no band keeps the
-        current set. Histories are kept. Message thread (preparation); no allocation. */
+        current set. Either way the set now in use becomes the one reset() reinstalls. Histories are
+        kept. Message thread (preparation); no allocation. */
     void setSampleRate (double rate) noexcept
     {
         if (const auto* set = findBandLimitSet (rate))
             loadSet (*set);
+
+        preparedSet = { gain, c };
     }
 
-    /** Clears both histories and loads defaultBandLimitSet, whatever the sample rate. No allocation. */
+    /** Clears both histories and reinstalls the set that was in use right after the last setSampleRate
+        (defaultBandLimitSet before the first). No allocation. */
     void reset() noexcept
     {
         x.fill (0.0);
         y.fill (0.0);
-        loadSet (defaultBandLimitSet);
+        loadSet (preparedSet);
     }
 
     /** Replaces gain and c0..c7 with the given set; histories are kept. No allocation. */
@@ -83,4 +87,6 @@ public:
     std::array<double, 9> y{};
     /** Feedback coefficients, c[0] for the oldest output. */
     std::array<double, 8> c = defaultBandLimitSet.c;
+    /** The set in use right after the last setSampleRate, which reset() reinstalls. */
+    BandLimitSet preparedSet = defaultBandLimitSet;
 };

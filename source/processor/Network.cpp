@@ -11,7 +11,9 @@ using namespace tolvmark::network;
 
 namespace
 {
-/** Delay times of lines 0..68 at construction, in tenths of a second. */
+/** Delay times of lines 0..68 at construction, in tenths of a second. The lines that follow a parameter
+    (the pre-delay 24, the long taps 31 and 32, the output delays 34..38) are then retuned from the
+    initial parameter values. */
 constexpr double initialDelayTimes[69] = {
     0.062083333,    0.017083333,    0.000833333333, 0.062083333,    0.017083333, 0.000833333333, // 0-5
     0.062083333,    0.017083333,    0.000833333333, 0.062083333,    0.017083333, 0.000833333333, // 6-11
@@ -96,9 +98,6 @@ void QuellorAudioProcessor::initialiseNetwork()
         delayLine (n).setDelayTime (initialDelayTimes[n]);
     allpass.setDelayTime (0.017083333);
 
-    for (auto& filter : highCutFilters)
-        filter.setCutoff (static_cast<double> (13.0f / 21.0f));
-
     // The tank columns take the diffuser output at unity; columns 2 and 3 their feedback gain in dB.
     for (auto& mixer : mixers)
         mixer.mode = 0.0f;
@@ -120,9 +119,16 @@ void QuellorAudioProcessor::initialiseNetwork()
     for (auto& step : modulationStepSizes)
         step = 10.0 / 44100.0;
 
-    oversamplingFactor = 1.0;
     modulationDepth = 0.0095;
     meterPeak = 0.0f;
+
+    // What a store retunes at once follows from the initial values by the same rules, so that a fresh
+    // instance sounds as one into which its own values are set: the long taps from the pre-delay, the
+    // high-cut filters from their parameter, the density factor. The coefficient update that follows
+    // derives the rest.
+    applyPredelayTimes();
+    applyHighCut();
+    applyOversamplingFactor();
 }
 
 void QuellorAudioProcessor::initialiseModulationConstants()

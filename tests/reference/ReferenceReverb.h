@@ -113,7 +113,7 @@ struct BandLimitSet
     double c[8];
 };
 
-/** The set loaded at construction and by every reset (10.5 kHz at 44.1 kHz). */
+/** The set loaded at construction, and by a reset before the first preparation (10.5 kHz at 44.1 kHz). */
 inline constexpr BandLimitSet kDefaultBandLimitSet{ 146.6182769,
                                                     { -0.0002006427, 0.0016457421, -0.0232296326, 0.049566838,
                                                       -0.3198812293, 0.2862863694, -1.1187837517,
@@ -143,6 +143,7 @@ struct EightPoleLowpass
     double x[9]{};
     double y[9]{};
     double c[8]{};
+    BandLimitSet prepared = kDefaultBandLimitSet; // the set a reset reinstalls
 
     EightPoleLowpass() { load (kDefaultBandLimitSet); }
 
@@ -154,7 +155,8 @@ struct EightPoleLowpass
             c[i] = set.c[i];
     }
 
-    /** Loads the set of the rate's band (strict bounds); a rate in no band keeps the current set. */
+    /** Loads the set of the rate's band (strict bounds); a rate in no band keeps the current set. The set
+        in use then is the one a reset reinstalls. */
     void setSampleRate (double rate)
     {
         if (rate > 42000.0 && rate < 45000.0)
@@ -165,14 +167,19 @@ struct EightPoleLowpass
             load (kBandLimitSet88);
         if (rate > 90000.0)
             load (kBandLimitSet96);
+
+        prepared.gain = gain;
+        for (int i = 0; i < 8; ++i)
+            prepared.c[i] = c[i];
     }
 
-    /** Clears both histories and loads the default set. */
+    /** Clears both histories and reinstalls the set of the last preparation (the default set before the
+        first). */
     void reset()
     {
         for (int i = 0; i < 9; ++i)
             x[i] = y[i] = 0.0;
-        load (kDefaultBandLimitSet);
+        load (prepared);
     }
 
     /** One step of the recursion. */
@@ -508,10 +515,6 @@ public:
         for (int n = 0; n < 69; ++n)
             lines[static_cast<size_t> (n)].setDelayTime (times[n]);
 
-        // High-cut filters at 13 kHz.
-        for (auto& f : highCut)
-            f.setCutoff (static_cast<double> (13.0f / 21.0f));
-
         // Mixers: decibel mode everywhere; the tank mixers pass input 0 at unity.
         for (auto& m : mixers)
             m.mode = 0.0f;
@@ -535,6 +538,13 @@ public:
         oversamplingFactor = 1.0;
         modulationDepth = 0.0095;
         meterPeak = 0.0f;
+
+        // The long taps and the high-cut filters follow the initial pre-delay and high-cut values, by the
+        // rules of a store.
+        lines[31].setDelayTime (static_cast<double> (predelay) + 0.1428);
+        lines[32].setDelayTime (static_cast<double> (predelay) + 0.1513);
+        for (auto& f : highCut)
+            f.setCutoff (static_cast<double> ((highCut2 * 8.0f + 5.0f) / 21.0f));
 
         updateCoefficients();
         reset();

@@ -694,26 +694,54 @@ TEST (DspLowpass4, SetSampleRateLoadsTheSetOfTheRateBandOnly)
     EXPECT_TRUE (holdsSet (f, bandLimitSets[1]));
 }
 
-TEST (DspLowpass4, SetSampleRateKeepsHistoryAndResetRestoresTheDefaultSet)
+TEST (DspLowpass4, SetSampleRateKeepsHistoryAndResetReinstallsTheSetOfTheLastPreparation)
 {
+    const auto expectClearHistory = [] (const Lowpass4& f)
+    {
+        for (int i = 0; i < 9; ++i)
+        {
+            EXPECT_EQ (f.x[i], 0.0);
+            EXPECT_EQ (f.y[i], 0.0);
+        }
+    };
+
     Lowpass4 f;
-    for (int i = 0; i < 20; ++i)
-        f.processSample (0.1 * i);
+    const auto play = [&f]
+    {
+        for (int i = 0; i < 20; ++i)
+            f.processSample (0.1 * i);
+    };
+
+    // Before any preparation a reset gives the default set.
+    play();
+    f.loadSet (bandLimitSets[2]);
+    f.reset();
+    EXPECT_TRUE (holdsSet (f, defaultBandLimitSet));
+    expectClearHistory (f);
+
+    play();
     const auto x = f.x;
     const auto y = f.y;
-
     f.setSampleRate (96000.0);
     EXPECT_TRUE (holdsSet (f, bandLimitSets[3]));
     EXPECT_EQ (f.x, x);
     EXPECT_EQ (f.y, y);
 
     f.reset();
-    EXPECT_TRUE (holdsSet (f, defaultBandLimitSet));
-    for (int i = 0; i < 9; ++i)
-    {
-        EXPECT_EQ (f.x[i], 0.0);
-        EXPECT_EQ (f.y[i], 0.0);
-    }
+    EXPECT_TRUE (holdsSet (f, bandLimitSets[3]));
+    expectClearHistory (f);
+
+    // A rate in no band keeps the set it finds, and so does every reset after it.
+    f.setSampleRate (50000.0);
+    play();
+    f.reset();
+    EXPECT_TRUE (holdsSet (f, bandLimitSets[3]));
+    expectClearHistory (f);
+
+    f.setSampleRate (48000.0);
+    f.reset();
+    f.reset();
+    EXPECT_TRUE (holdsSet (f, bandLimitSets[1]));
 }
 
 // One step of the recursion written out literally, with its own history variables.

@@ -2,6 +2,7 @@
 // every parameter store, preparation for a sample rate, reset, and the network's safety at low rates
 // and under concurrent parameter changes.
 
+#include "FakeClock.h"
 #include "ProcessorFixture.h"
 #include "ProcessorInspector.h"
 
@@ -242,8 +243,9 @@ static std::vector<DelayLineCase> constructionDelayLines()
     cases.push_back ({ 24, 0.0, 0 }); // pre-delay at the initial 0
     for (int n = 25; n <= 30; ++n)
         cases.push_back ({ n, 0.04, 176 });
-    cases.push_back ({ 31, 0.1548, 682 });
-    cases.push_back ({ 32, 0.1472, 649 });
+    // Long taps, already following the initial pre-delay 0.
+    cases.push_back ({ 31, 0.1428, 629 });
+    cases.push_back ({ 32, 0.1513, 667 });
     cases.push_back ({ 33, 0.007, 30 });
     // Output delays, already retuned for the initial high value 1.0 (step 3).
     cases.push_back ({ 34, 0.17436, 768 });
@@ -288,21 +290,22 @@ TEST_F (ReverbNetworkConstruction, AllpassKeepsItsConstructionValues)
     EXPECT_NE (allpass.buffer.get(), nullptr);
 }
 
-TEST_F (ReverbNetworkConstruction, HighCutFiltersStartAt13kHzWhileTheParameterReads11kHz)
+TEST_F (ReverbNetworkConstruction, HighCutFiltersStartAtTheFrequencyTheirParameterShows)
 {
     EXPECT_EQ (processor->getParameter (kHighCut2), 0.75f);
-    Lowpass reference;
-    reference.setCutoff (static_cast<double> (13.0f / 21.0f));
+    EXPECT_EQ (processor->getParameterText (kHighCut2), "11.00 kHz");
+    const double cutoff = static_cast<double> ((0.75f * 8.0f + 5.0f) / 21.0f);
+    const auto design = plainLowpassDesign (cutoff, 44100.0);
 
     for (int n = 0; n < 5; ++n)
     {
         const auto& filter = PI::highCutFilter (*processor, n);
-        EXPECT_EQ (filter.cutoff, static_cast<double> (13.0f / 21.0f)) << n;
-        EXPECT_NEAR (filter.cutoff, 0.619047641754, 1e-12) << n;
+        EXPECT_EQ (filter.cutoff, cutoff) << n;
+        EXPECT_NEAR (filter.cutoff * 21000.0, 11000.0, 1e-3) << n;
         EXPECT_EQ (filter.sampleRate, 44100.0) << n;
-        EXPECT_EQ (filter.a0, reference.a0) << n;
-        EXPECT_EQ (filter.b1, reference.b1) << n;
-        EXPECT_EQ (filter.b4, reference.b4) << n;
+        EXPECT_EQ (filter.a0, design.a[0]) << n;
+        EXPECT_EQ (filter.b1, design.b[0]) << n;
+        EXPECT_EQ (filter.b4, design.b[3]) << n;
         EXPECT_EQ (filter.ym1, 0.0) << n;
     }
 }
@@ -484,15 +487,18 @@ TEST (ReverbNetworkUnusedMembers, CarryNoSignalAndKeepTheirConstructionValues)
 //==============================================================================
 // Retuning by setParameter: pre-delay and long taps, high cut.
 //==============================================================================
-TEST (ReverbNetworkRetuning, LongTapsKeepTheirConstructionTimesUntilTheFirstPredelayStore)
+TEST (ReverbNetworkRetuning, LongTapsFollowThePredelayFromConstructionOn)
 {
     auto p = makeProcessor();
+    EXPECT_EQ (PI::delayLine (*p, 31).time, 0.1428);
+    EXPECT_EQ (PI::delayLine (*p, 32).time, 0.1513);
 
     // Other stores run the coefficient update, which leaves the long taps alone.
+    p->setParameter (kPredelay, 0.25f);
     p->setParameter (kDecay, 0.3f);
     p->setParameter (kHigh, 0.2f);
-    EXPECT_EQ (PI::delayLine (*p, 31).time, 0.1548);
-    EXPECT_EQ (PI::delayLine (*p, 32).time, 0.1472);
+    EXPECT_EQ (PI::delayLine (*p, 31).time, 0.25 + 0.1428);
+    EXPECT_EQ (PI::delayLine (*p, 32).time, 0.25 + 0.1513);
 
     struct Case
     {
@@ -516,9 +522,10 @@ TEST (ReverbNetworkRetuning, LongTapsKeepTheirConstructionTimesUntilTheFirstPred
 TEST (ReverbNetworkRetuning, HighCutFollowsOnlyStoresOfItsParameter)
 {
     auto p = makeProcessor();
+    p->setParameter (kHighCut2, 0.3f);
     p->setParameter (kHighCut3, 0.0f); // stored only
     p->setParameter (kDecay, 0.9f);
-    EXPECT_EQ (PI::highCutFilter (*p, 0).cutoff, static_cast<double> (13.0f / 21.0f));
+    EXPECT_EQ (PI::highCutFilter (*p, 0).cutoff, static_cast<double> ((0.3f * 8.0f + 5.0f) / 21.0f));
 
     for (float v : { 0.75f, 0.0f, 1.0f, 0.3f })
     {
@@ -773,32 +780,55 @@ struct BandCase
 class ReverbNetworkBandLimitSets : public ::testing::TestWithParam<BandCase>
 {
 protected:
-    static void SetUpTestSuite() { processor = makeProcessor(); }
-    static void TearDownTestSuite() { processor.reset(); }
+    static void SetUpTestSuite()
+    {
+        processor = makeProcessor();
+        neverBanded = makeProcessor();
+    }
+    static void TearDownTestSuite()
+    {
+        processor.reset();
+        neverBanded.reset();
+    }
     static std::unique_ptr<QuellorAudioProcessor> processor;
+    // Prepared only at rates in no band, so it still holds the default set.
+    static std::unique_ptr<QuellorAudioProcessor> neverBanded;
 };
 
 std::unique_ptr<QuellorAudioProcessor> ReverbNetworkBandLimitSets::processor;
+std::unique_ptr<QuellorAudioProcessor> ReverbNetworkBandLimitSets::neverBanded;
 
-TEST_P (ReverbNetworkBandLimitSets, PreparationLoadsTheSetOfTheRatesBandOrKeepsTheCurrentOne)
+TEST_P (ReverbNetworkBandLimitSets, PreparationLoadsTheSetOfTheRatesBandOrKeepsTheCurrentOneAndResetKeepsIt)
 {
     const auto& c = GetParam();
     const auto setOf = [] (BandSet s) -> const BandLimitSet&
     { return s == kDefaultSet ? defaultBandLimitSet : bandLimitSets[(size_t) s]; };
 
-    // From the default set (after a reset) and from the set of another band.
-    for (BandSet previous : { kDefaultSet, c.set == kSet88 ? kSet48 : kSet88 })
-    {
-        processor->reset();
-        if (previous != kDefaultSet)
-            processor->prepareToPlay (previous == kSet88 ? 88200.0 : 48000.0, 512);
+    // From the set of another band and, for a rate in no band, also from the default set.
+    std::vector<BandSet> starts{ c.set == kSet88 ? kSet48 : kSet88 };
+    if (c.set == kNoSet)
+        starts.push_back (kDefaultSet);
 
-        processor->prepareToPlay (c.rate, 512);
+    for (BandSet previous : starts)
+    {
+        auto& p = previous == kDefaultSet ? *neverBanded : *processor;
+        if (previous != kDefaultSet)
+            p.prepareToPlay (previous == kSet88 ? 88200.0 : 48000.0, 512);
+
+        p.prepareToPlay (c.rate, 512);
         const auto& expected = setOf (c.set == kNoSet ? previous : c.set);
-        for (int n = 0; n < 2; ++n)
-            expectBandLimitSet (PI::bandLimitFilter (*processor, n), expected,
-                                "rate " + std::to_string (c.rate) + ", filter " + std::to_string (n) +
-                                    ", previous set " + std::to_string ((int) previous));
+        const auto where =
+            "rate " + std::to_string (c.rate) + ", previous set " + std::to_string ((int) previous);
+
+        for (const char* when : { "prepared", "reset after the preparation" })
+        {
+            if (when[0] == 'r')
+                p.reset();
+
+            for (int n = 0; n < 2; ++n)
+                expectBandLimitSet (PI::bandLimitFilter (p, n), expected,
+                                    where + ", " + when + ", filter " + std::to_string (n));
+        }
     }
 }
 
@@ -812,21 +842,73 @@ INSTANTIATE_TEST_SUITE_P (Rates, ReverbNetworkBandLimitSets,
                                              BandCase{ 42000.0, kNoSet }, BandCase{ 32000.0, kNoSet }),
                           [] (const auto& info) { return "rate" + std::to_string ((int) info.param.rate); });
 
-TEST (ReverbNetworkPreparation, ResetAfterPreparingAt48kHzRestoresTheDefaultSet)
+TEST (ReverbNetworkPreparation, EveryClearReinstallsTheBandLimitSetOfTheLastPreparation)
 {
-    auto p = makeProcessor();
-    p->prepareToPlay (48000.0, 512);
-    expectBandLimitSet (PI::bandLimitFilter (*p, 0), bandLimitSets[1], "prepared");
+    // Everything that clears the network: a reset, the stores that clear, a program, a restored state.
+    const struct
+    {
+        const char* name;
+        void (*clear) (QuellorAudioProcessor&);
+    } clears[] = {
+        { "reset", [] (QuellorAudioProcessor& p) { p.reset(); } },
+        { "pre-delay store", [] (QuellorAudioProcessor& p) { p.setParameter (kPredelay, 0.25f); } },
+        { "oversampling store", [] (QuellorAudioProcessor& p) { p.setParameter (kOversampling, 0.5f); } },
+        { "program change", [] (QuellorAudioProcessor& p) { p.setCurrentProgram (3); } },
+        { "state restore",
+          [] (QuellorAudioProcessor& p)
+          {
+              juce::MemoryBlock state;
+              p.getStateInformation (state);
+              p.setStateInformation (state.getData(), (int) state.getSize());
+          } },
+    };
 
-    p->setParameter (kPredelay, 0.25f); // runs reset
-    for (int n = 0; n < 2; ++n)
-        expectBandLimitSet (PI::bandLimitFilter (*p, n), defaultBandLimitSet, "after a pre-delay store");
+    // A little noise, so that the filters' histories hold signal before each clear.
+    const auto play = [] (QuellorAudioProcessor& p)
+    {
+        juce::Random random (3);
+        bool finite = true;
+        processStereo (
+            p, 1024, [&] (int) { return random.nextFloat() - 0.5f; }, finite);
+        ASSERT_TRUE (finite);
+    };
 
-    p->prepareToPlay (48000.0, 512);
-    p->reset();
-    for (int n = 0; n < 2; ++n)
-        expectBandLimitSet (PI::bandLimitFilter (*p, n), defaultBandLimitSet, "after reset");
-    EXPECT_EQ (PI::currentSampleRate (*p), 48000.0); // the rate itself is kept
+    for (const auto& clear : clears)
+    {
+        SCOPED_TRACE (clear.name);
+        auto processor = testsupport::ProcessorFixture().clock (testsupport::lateClock).make();
+        auto& p = *processor;
+
+        // Before the first preparation the default set returns.
+        play (p);
+        clear.clear (p);
+        for (int n = 0; n < 2; ++n)
+            expectBandLimitSet (PI::bandLimitFilter (p, n), defaultBandLimitSet, "never prepared");
+
+        // Then the set of the last preparation, also when that preparation's rate lies in no band.
+        for (double rate : { 48000.0, 32000.0, 96000.0, 44100.0 })
+        {
+            p.prepareToPlay (rate, 512);
+            const BandLimitSet expected{ PI::bandLimitFilter (p, 0).gain, PI::bandLimitFilter (p, 0).c };
+            play (p);
+            ASSERT_NE (PI::bandLimitFilter (p, 1).y[8], 0.0);
+
+            clear.clear (p);
+            for (int n = 0; n < 2; ++n)
+            {
+                expectBandLimitSet (PI::bandLimitFilter (p, n), expected,
+                                    "prepared at " + std::to_string (rate));
+                for (int i = 0; i < 9; ++i)
+                {
+                    EXPECT_EQ (PI::bandLimitFilter (p, n).x[(size_t) i], 0.0);
+                    EXPECT_EQ (PI::bandLimitFilter (p, n).y[(size_t) i], 0.0);
+                }
+            }
+            EXPECT_EQ (PI::currentSampleRate (p), rate); // the rate itself is kept
+        }
+        expectBandLimitSet (PI::bandLimitFilter (p, 0), bandLimitSets[0],
+                            "the 44.1 kHz set, not the default");
+    }
 }
 
 struct RateSamplesCase
