@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs everything the project needs on Debian 12 (bookworm): JUCE 7 from Debian, the compilers,
-# patch (for cmake/juce-patches), the test and benchmark libraries, Xvfb for the editor tests, Debian's
+# patch (for cmake/patches), the test and benchmark libraries, Xvfb for the editor tests, Debian's
 # LV2 tools and binutils (nm for the check of the plug-ins' exported symbols).
 set -euo pipefail
 
@@ -8,7 +8,7 @@ packages=(
     juce-modules-source cmake g++ make pkg-config patch binutils
     xvfb xauth fonts-dejavu-core
     libgtest-dev googletest libbenchmark-dev
-    lilv-utils sordi lv2-dev patch
+    lilv-utils sordi lv2-dev
     clang-14 libclang-rt-14-dev
 )
 
