@@ -46,9 +46,8 @@ QuellorAudioProcessor::outputChannelsOf (const double (&cascadeOutputs)[3], doub
 }
 
 /** The output stage of one sample: the output compander, the output matrix, the five output delays,
-    the high-cut filters and the levels. `writtenCheck` gains 0 x the compander's outputs, of which the
-    values fed into the output delays are made: it stays 0 while they are finite and turns NaN for good
-    once one is not. */
+    the high-cut filters and the levels. `writtenCheck` gains a sum of the values fed into the output
+    delays that is finite while they are and turns non-finite for good once one is not. */
 forcedinline tolvmark::WetSignals QuellorAudioProcessor::runOutputStage (tolvmark::OutputChannels channels,
                                                                          const double (&levelGains)[5],
                                                                          double& writtenCheck) noexcept
@@ -57,10 +56,6 @@ forcedinline tolvmark::WetSignals QuellorAudioProcessor::runOutputStage (tolvmar
     auto& companded = signals.wire[outputCompanderBuffer];
     double a = channels.a, b = channels.b, c = channels.c, d = channels.d;
     outputCompander.processSample (a, b, c, d);
-
-    // The compander works in single precision: this is where a huge but finite signal overflows. (Its
-    // four outputs are floats, so their sum cannot overflow.)
-    writtenCheck = writtenCheck + ((a + b) + (c + d)) * 0.0;
     companded[0][0] = a;
     companded[1][0] = b;
     companded[2][0] = c;
@@ -73,6 +68,12 @@ forcedinline tolvmark::WetSignals QuellorAudioProcessor::runOutputStage (tolvmar
     const double centre = (left + right) * 0.5;
     const double leftSurround = (b + d) * matrixGain;
     const double rightSurround = (b - d) * matrixGain;
+
+    // The compander works in single precision: this is where a huge but finite signal overflows. The
+    // left and left-surround values hold all four of its outputs, so their running sum turns non-finite
+    // for good once a value fed into the delays is; while they are finite it cannot overflow (each term
+    // is within a float's range).
+    writtenCheck = writtenCheck + (left + leftSurround);
 
     const double delayedLeft = tickLine (outputDelayLines[0], left);
     const double delayedRight = tickLine (outputDelayLines[1], right);

@@ -62,8 +62,8 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
     const double wetGain = static_cast<double> (settings.mix);
     const bool reversed = settings.reversed;
 
-    // 0 x every value the block feeds into the delay lines where one can first turn non-finite (see
-    // the end of the block).
+    // Checks of the values the block feeds into the delay lines where one can first turn non-finite:
+    // finite while those are, non-finite for good once one is not (see the end of the block).
     tolvmark::FloatQuad tankWrittenCheck{};
     double outputWrittenCheck = 0.0;
 
