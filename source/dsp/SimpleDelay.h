@@ -142,13 +142,13 @@ public:
 
     /** Starts a run of ticks done directly on the buffer: tick k of the run (k = 0, 1, ...) writes
         write[k] and then reads read[k], exactly as tick() would. Returns how many ticks the run may
-        take (at least 1): as many as neither position wraps (one while a delay beyond the capacity
-        holds the read on slot 0). While the line refills after a clear, the slots the run would read
-        that were not written since the clear are set to 0 first, so plain loads return what tick()
-        returns. The delay must not change during the run; finish it with endRun. Audio thread; no
-        allocation (zeroes at most the run's length while the line refills, nothing once it is full).
-    */
-    inline int beginRun (double*& write, const double*& read) noexcept
+        take: as many as neither position wraps (one while a delay beyond the capacity holds the read
+        on slot 0), and at most maxLength (at least 1). While the line refills after a clear, the slots
+        the run will read that were not written since the clear are set to 0 first, so plain loads
+        return what tick() returns. The delay must not change during the run; finish it with endRun.
+        Audio thread; no allocation (zeroes at most the run's length while the line refills, nothing
+        once it is full). */
+    inline int beginRun (double*& write, const double*& read, int maxLength = kCapacity) noexcept
     {
         const int firstRead = readIndexFor (writeIndex);
         write = buffer.data() + writeIndex;
@@ -156,7 +156,9 @@ public:
 
         const bool readHeldAtStart =
             writeIndex - delaySamples < 0 && capacity - delaySamples + writeIndex < 0;
-        const int length = readHeldAtStart ? 1 : capacity - std::max (writeIndex, firstRead);
+        const int length =
+            readHeldAtStart ? 1
+                            : std::max (1, std::min (maxLength, capacity - std::max (writeIndex, firstRead)));
 
         if (!isFilled())
         {

@@ -30,7 +30,7 @@ inline int QuellorAudioProcessor::beginLineRuns (const int* lines, int count, in
     {
         const int n = lines[j];
         auto& cursor = lineCursors[n];
-        length = std::min (length, delayLine (n).beginRun (cursor.write, cursor.read));
+        length = std::min (length, delayLine (n).beginRun (cursor.write, cursor.read, maxLength));
         lineWrittenSinceClear[n] = true;
 #if JUCE_DEBUG
         lineInRun[n] = true;

@@ -336,8 +336,9 @@ void QuellorAudioProcessor::clearNetwork() noexcept
 bool QuellorAudioProcessor::networkStateIsFinite() const noexcept
 {
     // Everything clearNetwork() clears that holds values between samples, the delay lines excepted.
-    bool finite = true;
-    const auto check = [&finite] (double value) noexcept { finite = finite && std::isfinite (value); };
+    // 0 x a finite value is 0, 0 x an infinity or a NaN is a NaN: one sum tells, without a branch per value.
+    double zeroIfFinite = 0.0;
+    const auto check = [&zeroIfFinite] (double value) noexcept { zeroIfFinite += value * 0.0; };
 
     for (const auto& filter : bandLimitFilters)
     {
@@ -374,5 +375,5 @@ bool QuellorAudioProcessor::networkStateIsFinite() const noexcept
     for (const auto value : signals.tankTaps)
         check (value);
 
-    return finite;
+    return zeroIfFinite == 0.0;
 }
