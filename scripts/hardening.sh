@@ -3,12 +3,12 @@
 #   1. ASan+UBSan: clang-14 build (build-asan-fuzz, shared with the fuzzers) and run of every unit test;
 #   2. TSan: gcc build (build-tsan) and run of the multi-threaded tests;
 #   3. every libFuzzer target for a bounded time (built in build-asan-fuzz, so only the fuzzers' own
-#      files compile here);
+#      files compile here, and JUCE's format wrappers for the two targets of the wrappers' state);
 #   4. the soak (one hour of audio by default, about a minute and a half).
 # Stops at the first failing step with a non-zero exit; prints the time of every step at the end.
 # Measured from clean build directories at -j6 on a shared 8-core machine: ASan+UBSan 326 s (build 183,
-# tests 143), TSan 176 s (build 134, tests 42), fuzzing 35 s build + 2 x the fuzz seconds, soak 82 s;
-# about 17 minutes with the defaults.
+# tests 143), TSan 176 s (build 134, tests 42), fuzzing 35 s build (about 50 s more for the wrapper
+# targets) + 4 x the fuzz seconds, soak 82 s; about 24 minutes with the defaults.
 #
 # Usage: scripts/hardening.sh [fuzz-seconds-per-fuzzer] [soak-seconds-of-audio]   (defaults 180 and 3600)
 # Environment: TOLVMARK_JOBS (parallel build jobs, default nproc), TOLVMARK_BUILD_ROOT (where the
