@@ -8,8 +8,9 @@
 
 #include "HostTestSupport.h"
 
+#include <time.h>
+
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <vector>
@@ -23,6 +24,15 @@ double soakSeconds()
             return seconds;
 
     return 60.0;
+}
+
+/** CPU seconds the calling thread has used: the hosted plug-in processes on the thread that calls it,
+    and CPU time leaves out the time a busy machine keeps the thread waiting. */
+double threadCpuSeconds()
+{
+    timespec now{};
+    clock_gettime (CLOCK_THREAD_CPUTIME_ID, &now);
+    return (double) now.tv_sec + 1.0e-9 * (double) now.tv_nsec;
 }
 
 double median (std::vector<double> values)
@@ -93,7 +103,7 @@ TEST (Soak, LongRunWithAutomationStaysFiniteAndTailsCostNoMoreThanLoudPassages)
                 parameter->setValue (random.nextFloat());
 
         double phase = random.nextDouble();
-        const auto start = std::chrono::steady_clock::now();
+        const double start = threadCpuSeconds();
 
         for (int block = 0; block < segmentBlocks; ++block)
         {
@@ -124,8 +134,7 @@ TEST (Soak, LongRunWithAutomationStaysFiniteAndTailsCostNoMoreThanLoudPassages)
                         ++nonFinite;
         }
 
-        const double seconds =
-            std::chrono::duration<double> (std::chrono::steady_clock::now() - start).count();
+        const double seconds = threadCpuSeconds() - start;
         if (measured && bypass->getValue() < 0.5f)
             (kind == 0 ? loudTimes : tailTimes).push_back (seconds);
 
@@ -141,7 +150,7 @@ TEST (Soak, LongRunWithAutomationStaysFiniteAndTailsCostNoMoreThanLoudPassages)
     const double loud = median (loudTimes), tail = median (tailTimes);
     RecordProperty ("loud_segment_seconds", std::to_string (loud));
     RecordProperty ("tail_segment_seconds", std::to_string (tail));
-    std::printf ("soak: %lld segments of %.2f s audio; median time loud %.4f s, tail %.4f s\n",
+    std::printf ("soak: %lld segments of %.2f s audio; median CPU time loud %.4f s, tail %.4f s\n",
                  (long long) totalSegments, segmentBlocks * blockSize / rate, loud, tail);
     EXPECT_LE (tail, loud * 1.25);
 
