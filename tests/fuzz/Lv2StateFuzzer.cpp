@@ -9,6 +9,8 @@
 
 #include "Lv2DirectHost.h"
 
+#include "StateBlockCheck.h"
+
 #include <juce_audio_processors/juce_audio_processors.h>
 
 #include <cstdint>
@@ -56,22 +58,7 @@ bool isANormalisedBlock (const std::string& text)
     if (!block.fromBase64Encoding (text))
         return false;
 
-    const auto xml = juce::AudioProcessor::getXmlFromBinary (block.getData(), (int) block.getSize());
-
-    if (xml == nullptr || !xml->hasTagName ("Tolvmark"))
-        return false;
-
-    for (int i = 0; i < xml->getNumAttributes(); ++i)
-    {
-        if (xml->getAttributeName (i) == "curProgram")
-            continue;
-
-        const auto value = xml->getAttributeValue (i).getDoubleValue();
-        if (!(value >= 0.0 && value <= 1.0))
-            return false;
-    }
-
-    return true;
+    return isANormalisedStateBlock (block.getData(), (int) block.getSize());
 }
 } // namespace
 

@@ -7,6 +7,8 @@
 // must hold the plug-in's block with every value normalised, and a good state handed over after it must
 // come back exactly.
 
+#include "StateBlockCheck.h"
+
 #include <juce_audio_processors/juce_audio_processors.h>
 
 #define JUCE_VST3HEADERS_INCLUDE_HEADERS_ONLY 1
@@ -91,22 +93,7 @@ bool holdsANormalisedBlock (const juce::MemoryBlock& state)
     if (length + 9 > state.getSize())
         return false;
 
-    const auto xml = juce::AudioProcessor::getXmlFromBinary (bytes, (int) (length + 9));
-
-    if (xml == nullptr || !xml->hasTagName ("Tolvmark"))
-        return false;
-
-    for (int i = 0; i < xml->getNumAttributes(); ++i)
-    {
-        if (xml->getAttributeName (i) == "curProgram")
-            continue;
-
-        const auto value = xml->getAttributeValue (i).getDoubleValue();
-        if (!(value >= 0.0 && value <= 1.0))
-            return false;
-    }
-
-    return true;
+    return isANormalisedStateBlock (bytes, (int) (length + 9));
 }
 } // namespace
 
