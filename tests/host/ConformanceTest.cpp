@@ -96,13 +96,6 @@ std::vector<juce::AudioProcessorParameter*> ownParameters (juce::AudioPluginInst
     return parameters;
 }
 
-void fillNoise (juce::AudioBuffer<float>& buffer, juce::Random& random, float gain = 0.5f)
-{
-    for (int c = 0; c < buffer.getNumChannels(); ++c)
-        for (int i = 0; i < buffer.getNumSamples(); ++i)
-            buffer.setSample (c, i, gain * (2.0f * random.nextFloat() - 1.0f));
-}
-
 /** Index of the first non-finite sample, or -1. */
 int firstNonFinite (const juce::AudioBuffer<float>& buffer)
 {

@@ -125,6 +125,14 @@ inline std::map<juce::String, double> pluginValues (juce::AudioPluginInstance& p
 }
 } // namespace hosttest
 
+/** Fills every channel with uniform noise in [-gain, gain). */
+inline void fillNoise (juce::AudioBuffer<float>& buffer, juce::Random& random, float gain = 0.5f)
+{
+    for (int c = 0; c < buffer.getNumChannels(); ++c)
+        for (int i = 0; i < buffer.getNumSamples(); ++i)
+            buffer.setSample (c, i, gain * (2.0f * random.nextFloat() - 1.0f));
+}
+
 inline void PrintTo (const BuiltPlugin& plugin, std::ostream* os)
 {
     *os << hostkit::formatName (plugin.format);

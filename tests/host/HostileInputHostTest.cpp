@@ -35,13 +35,6 @@ float clipped (float value)
     return value > 0.0f ? (value < 1.0f ? value : 1.0f) : 0.0f;
 }
 
-void fillNoise (juce::AudioBuffer<float>& buffer, juce::Random& random, float gain = 0.5f)
-{
-    for (int c = 0; c < buffer.getNumChannels(); ++c)
-        for (int i = 0; i < buffer.getNumSamples(); ++i)
-            buffer.setSample (c, i, gain * (2.0f * random.nextFloat() - 1.0f));
-}
-
 bool allFinite (const juce::AudioBuffer<float>& buffer)
 {
     for (int c = 0; c < buffer.getNumChannels(); ++c)
