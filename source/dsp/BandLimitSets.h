@@ -12,8 +12,8 @@ struct BandLimitSet
     std::array<double, 8> c;
 };
 
-/** The set loaded at construction, and by Lowpass4::reset until the first preparation (10.5 kHz designed
-    at 44.1 kHz, DC gain 1). */
+/** The set loaded at construction and at a preparation for a rate in no band (10.5 kHz designed at
+    44.1 kHz, DC gain 1). */
 inline constexpr BandLimitSet defaultBandLimitSet{ 146.6182769,
                                                    { -0.0002006427, 0.0016457421, -0.0232296326, 0.049566838,
                                                      -0.3198812293, 0.2862863694, -1.1187837517,
@@ -38,7 +38,7 @@ inline constexpr std::array<BandLimitSet, 4> bandLimitSets{ {
 } };
 
 /** Returns the band's set for a sample rate, or nullptr when the rate lies in no band (the filter then
-    keeps its current set). Bands, all with strict bounds: 42,000 < rate < 45,000 -> 44.1 kHz set;
+    takes defaultBandLimitSet). Bands, all with strict bounds: 42,000 < rate < 45,000 -> 44.1 kHz set;
     47,000 < rate < 49,000 -> 48 kHz set; 88,000 < rate < 89,000 -> 88.2 kHz set; rate > 90,000 -> 96 kHz
     set. Any thread; no allocation. */
 inline const BandLimitSet* findBandLimitSet (double rate) noexcept
@@ -55,4 +55,12 @@ inline const BandLimitSet* findBandLimitSet (double rate) noexcept
         chosen = &bandLimitSets[3];
 
     return chosen;
+}
+
+/** The set a filter prepared at this rate holds: the band's set, or defaultBandLimitSet for a rate in no
+    band (so it never depends on the rates prepared before). Any thread; no allocation. */
+inline const BandLimitSet& bandLimitSetFor (double rate) noexcept
+{
+    const BandLimitSet* set = findBandLimitSet (rate);
+    return set != nullptr ? *set : defaultBandLimitSet;
 }

@@ -52,15 +52,13 @@ public:
         return y[8];
     }
 
-    /** Loads the coefficient set of the rate's band (see findBandLimitSet); a rate in no band keeps the
-        current set. Either way the set now in use becomes the one reset() reinstalls. Histories are
-        kept. Message thread (preparation); no allocation. */
+    /** Loads the coefficient set of the rate's band, or defaultBandLimitSet for a rate in no band (see
+        bandLimitSetFor), so the set follows the rate alone, whatever was prepared before. The set becomes
+        the one reset() reinstalls. Histories are kept. Message thread (preparation); no allocation. */
     void setSampleRate (double rate) noexcept
     {
-        if (const auto* set = findBandLimitSet (rate))
-            loadSet (*set);
-
-        preparedSet = { gain, c };
+        preparedSet = bandLimitSetFor (rate);
+        loadSet (preparedSet);
     }
 
     /** Clears both histories and reinstalls the set that was in use right after the last setSampleRate

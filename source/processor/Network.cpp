@@ -265,6 +265,11 @@ int QuellorAudioProcessor::cascadeStagesFor (double factor, float oversamplingVa
 //==============================================================================
 void QuellorAudioProcessor::prepareToPlay (double sampleRate, int)
 {
+    // A rate such as 0 or NaN would turn every rate-dependent coefficient non-finite; preparing at the
+    // last good rate keeps the network what a preparation leaves, at a rate it can run at.
+    if (!isUsableSampleRate (sampleRate))
+        sampleRate = currentSampleRate;
+
     const juce::ScopedLock lock (getCallbackLock());
 
     currentSampleRate = sampleRate;

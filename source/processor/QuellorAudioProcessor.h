@@ -59,8 +59,22 @@ public:
     /** Returns "Tolv_mark". Any thread; allocates the string. */
     const juce::String getName() const override;
 
-    /** Retunes the network to the host's sample rate. Message thread, never during a block. No allocation. */
+    /** Retunes the network to the host's sample rate. A rate that isUsableSampleRate refuses (0, negative,
+        NaN, infinite, or out of its range) never reaches the network: the network is prepared at the last
+        rate it was prepared at instead (44,100 Hz before the first preparation). Message thread, never
+        during a block. No allocation. */
     void prepareToPlay (double sampleRate, int maximumExpectedSamplesPerBlock) override;
+
+    /** The lowest and highest sample rates, in Hz, that preparation accepts. */
+    static constexpr double kMinSampleRate = 1000.0;
+    static constexpr double kMaxSampleRate = 100.0e6;
+
+    /** True for a rate the network can run at: finite and within kMinSampleRate..kMaxSampleRate. Any
+        thread; no allocation. */
+    static constexpr bool isUsableSampleRate (double rate) noexcept
+    {
+        return rate >= kMinSampleRate && rate <= kMaxSampleRate; // false for NaN too
+    }
 
     /** Does nothing: the network keeps its memory until the next reset or preparation. */
     void releaseResources() override;

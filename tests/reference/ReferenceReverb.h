@@ -155,10 +155,11 @@ struct EightPoleLowpass
             c[i] = set.c[i];
     }
 
-    /** Loads the set of the rate's band (strict bounds); a rate in no band keeps the current set. The set
+    /** Loads the set of the rate's band (strict bounds); a rate in no band loads the default set. The set
         in use then is the one a reset reinstalls. */
     void setSampleRate (double rate)
     {
+        load (kDefaultBandLimitSet);
         if (rate > 42000.0 && rate < 45000.0)
             load (kBandLimitSet44);
         if (rate > 47000.0 && rate < 49000.0)

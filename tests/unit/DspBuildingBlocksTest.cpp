@@ -687,11 +687,16 @@ TEST (DspLowpass4, SetSampleRateLoadsTheSetOfTheRateBandOnly)
         EXPECT_EQ (findBandLimitSet (c.rate), c.expectedSet < 0 ? nullptr : &bandLimitSets[c.expectedSet]);
     }
 
-    // A rate in no band keeps the set of the last banded rate.
-    Lowpass4 f;
-    f.setSampleRate (48000.0);
-    f.setSampleRate (50000.0);
-    EXPECT_TRUE (holdsSet (f, bandLimitSets[1]));
+    // A rate in no band takes the default set, whatever band came before: the set follows the rate alone.
+    for (const double banded : { 44100.0, 48000.0, 88200.0, 96000.0 })
+    {
+        Lowpass4 f;
+        f.setSampleRate (banded);
+        f.setSampleRate (50000.0);
+        EXPECT_TRUE (holdsSet (f, defaultBandLimitSet)) << "after " << banded;
+        EXPECT_EQ (&bandLimitSetFor (50000.0), &defaultBandLimitSet);
+        EXPECT_EQ (&bandLimitSetFor (banded), findBandLimitSet (banded));
+    }
 }
 
 TEST (DspLowpass4, SetSampleRateKeepsHistoryAndResetReinstallsTheSetOfTheLastPreparation)
@@ -731,11 +736,12 @@ TEST (DspLowpass4, SetSampleRateKeepsHistoryAndResetReinstallsTheSetOfTheLastPre
     EXPECT_TRUE (holdsSet (f, bandLimitSets[3]));
     expectClearHistory (f);
 
-    // A rate in no band keeps the set it finds, and so does every reset after it.
+    // A rate in no band installs the default set, and so does every reset after it.
     f.setSampleRate (50000.0);
+    EXPECT_TRUE (holdsSet (f, defaultBandLimitSet));
     play();
     f.reset();
-    EXPECT_TRUE (holdsSet (f, bandLimitSets[3]));
+    EXPECT_TRUE (holdsSet (f, defaultBandLimitSet));
     expectClearHistory (f);
 
     f.setSampleRate (48000.0);

@@ -2,6 +2,7 @@
 // every parameter store, preparation for a sample rate, reset, and the network's safety at low rates
 // and under concurrent parameter changes.
 
+#include "AudioTestSupport.h"
 #include "FakeClock.h"
 #include "ProcessorFixture.h"
 #include "ProcessorInspector.h"
@@ -798,7 +799,7 @@ protected:
 std::unique_ptr<QuellorAudioProcessor> ReverbNetworkBandLimitSets::processor;
 std::unique_ptr<QuellorAudioProcessor> ReverbNetworkBandLimitSets::neverBanded;
 
-TEST_P (ReverbNetworkBandLimitSets, PreparationLoadsTheSetOfTheRatesBandOrKeepsTheCurrentOneAndResetKeepsIt)
+TEST_P (ReverbNetworkBandLimitSets, PreparationLoadsTheSetOfTheRatesBandOrTheDefaultSetAndResetKeepsIt)
 {
     const auto& c = GetParam();
     const auto setOf = [] (BandSet s) -> const BandLimitSet&
@@ -816,7 +817,7 @@ TEST_P (ReverbNetworkBandLimitSets, PreparationLoadsTheSetOfTheRatesBandOrKeepsT
             p.prepareToPlay (previous == kSet88 ? 88200.0 : 48000.0, 512);
 
         p.prepareToPlay (c.rate, 512);
-        const auto& expected = setOf (c.set == kNoSet ? previous : c.set);
+        const auto& expected = setOf (c.set == kNoSet ? kDefaultSet : c.set);
         const auto where =
             "rate " + std::to_string (c.rate) + ", previous set " + std::to_string ((int) previous);
 
@@ -1064,6 +1065,126 @@ TEST (ReverbNetworkPreparation, PredelayAndOversamplingStoresClearTheMemoryOther
         for (int line : { 0, 24, 31, 57, 68 })
             EXPECT_EQ (delayMemoryIsSilent (*p, line), c.clears) << "index " << c.index << ", line " << line;
         EXPECT_EQ (PI::signals (*p).tankTaps[11] == 0.0, c.clears) << "index " << c.index;
+    }
+}
+
+namespace
+{
+/** The stereo output of `seconds` of seeded noise at the processor's rate, in blocks of 512. */
+juce::AudioBuffer<float> renderNoise (QuellorAudioProcessor& p, double rate, double seconds, int seed)
+{
+    const int length = (int) (rate * seconds);
+    juce::AudioBuffer<float> out (2, length), block (2, 512);
+    juce::MidiBuffer midi;
+    juce::Random random (seed);
+    for (int start = 0; start < length; start += 512)
+    {
+        const int n = std::min (512, length - start);
+        block.setSize (2, n, false, false, true);
+        for (int c = 0; c < 2; ++c)
+            for (int i = 0; i < n; ++i)
+                block.setSample (c, i, random.nextFloat() - 0.5f);
+        p.processBlock (block, midi);
+        for (int c = 0; c < 2; ++c)
+            out.copyFrom (c, start, block, c, 0, n);
+    }
+    return out;
+}
+
+double levelDb (const juce::AudioBuffer<float>& b)
+{
+    double sum = 0.0;
+    for (int c = 0; c < b.getNumChannels(); ++c)
+        for (int i = 0; i < b.getNumSamples(); ++i)
+            sum += (double) b.getSample (c, i) * (double) b.getSample (c, i);
+    return 10.0 * std::log10 (sum / (b.getNumChannels() * b.getNumSamples()));
+}
+
+bool allFinite (const juce::AudioBuffer<float>& b)
+{
+    for (int c = 0; c < b.getNumChannels(); ++c)
+        for (int i = 0; i < b.getNumSamples(); ++i)
+            if (!std::isfinite (b.getSample (c, i)))
+                return false;
+    return true;
+}
+} // namespace
+
+TEST (ReverbNetworkPreparation, ARateInNoBandSoundsTheSameWhateverRateCameBefore)
+{
+    // As when a session's rate changes: prepared and played at a banded rate, then prepared at a rate in
+    // no band, an instance holds what a fresh one prepared there holds and plays at its level.
+    for (const double banded : { 44100.0, 48000.0, 88200.0, 96000.0 })
+    {
+        for (const double noBand : { 32000.0, 45000.0, 46000.0, 50000.0, 64000.0, 89500.0 })
+        {
+            SCOPED_TRACE (testing::Message() << banded << " Hz, then " << noBand << " Hz");
+            auto fresh = makeProcessor();
+            auto moved = makeProcessor();
+            fresh->prepareToPlay (noBand, 512);
+            moved->prepareToPlay (banded, 512);
+            renderNoise (*moved, banded, 0.25, 1);
+            moved->prepareToPlay (noBand, 512);
+
+            for (int n = 0; n < 2; ++n)
+                expectBandLimitSet (PI::bandLimitFilter (*moved, n), defaultBandLimitSet, "band limit");
+            for (int n = 0; n < 5; ++n)
+                EXPECT_EQ (PI::highCutFilter (*moved, n).a0, PI::highCutFilter (*fresh, n).a0);
+            for (int n = 0; n < 3; ++n)
+                expectSameCoefficients (PI::coefficientsOf (PI::highShelfFilter (*moved, n)),
+                                        PI::coefficientsOf (PI::highShelfFilter (*fresh, n)), "high shelf");
+            // (The modulated lines' delays follow the modulators, which run on from what was played.)
+
+            const auto freshOut = renderNoise (*fresh, noBand, 3.0, 2);
+            const auto movedOut = renderNoise (*moved, noBand, 3.0, 2);
+            EXPECT_NEAR (levelDb (movedOut), levelDb (freshOut), 0.1);
+        }
+    }
+}
+
+TEST (ReverbNetworkPreparation, ARateTheNetworkCannotRunAtIsReplacedByTheLastGoodRate)
+{
+    constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+    const double badRates[] = { 0.0, -0.0, -48000.0, kNaN, -kNaN, kInf, -kInf, 1e-300, 5e-324, 1.0, 999.0,
+                                1e9, 1e300 };
+
+    // Before any preparation the construction rate stands; after one, the rate it was prepared at. Either
+    // way the network is left as a preparation at that rate leaves it, and plays exactly as one.
+    for (const double goodRate : { 0.0, 48000.0, 96000.0 })
+    {
+        for (const double bad : badRates)
+        {
+            SCOPED_TRACE (testing::Message() << "prepared at " << goodRate << ", then at " << bad);
+            auto refused = makeProcessor();
+            auto reference = makeProcessor();
+            const double expectedRate = goodRate > 0.0 ? goodRate : 44100.0;
+            if (goodRate > 0.0)
+            {
+                refused->prepareToPlay (goodRate, 512);
+                renderNoise (*refused, goodRate, 0.1, 3);
+                reference->prepareToPlay (goodRate, 512);
+                renderNoise (*reference, goodRate, 0.1, 3);
+            }
+            refused->prepareToPlay (bad, 512);
+            reference->prepareToPlay (expectedRate, 512);
+
+            EXPECT_EQ (PI::currentSampleRate (*refused), expectedRate);
+            for (double step : PI::modulationStepSizes (*refused))
+                EXPECT_EQ (step, 10.0 / expectedRate);
+            const auto out = renderNoise (*refused, expectedRate, 0.5, 4);
+            EXPECT_TRUE (allFinite (out));
+            EXPECT_TRUE (bitIdentical (out, renderNoise (*reference, expectedRate, 0.5, 4)));
+        }
+    }
+
+    // The ends of the accepted range are rates the network runs at.
+    for (const double rate : { QuellorAudioProcessor::kMinSampleRate, QuellorAudioProcessor::kMaxSampleRate })
+    {
+        EXPECT_TRUE (QuellorAudioProcessor::isUsableSampleRate (rate));
+        auto p = makeProcessor();
+        p->prepareToPlay (rate, 512);
+        EXPECT_EQ (PI::currentSampleRate (*p), rate);
+        EXPECT_TRUE (allFinite (renderNoise (*p, 1000.0, 1.0, 5))) << rate;
     }
 }
 
