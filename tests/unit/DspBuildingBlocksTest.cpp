@@ -662,7 +662,7 @@ TEST (DspLowpass4, DcGainOfEachCoefficientSet)
 struct BandCase
 {
     double rate;
-    int expectedSet; // index into bandLimitSets, or -1 for "keeps the current set"
+    int expectedSet; // index into bandLimitSets, or -1 for the default set (a rate in no band)
 };
 
 TEST (DspLowpass4, SetSampleRateLoadsTheSetOfTheRateBandOnly)
