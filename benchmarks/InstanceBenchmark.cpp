@@ -92,7 +92,8 @@ struct KnownPlugin
             // LV2 plug-ins are found by URI once their bundle's folder has been searched.
             format = std::make_unique<juce::LV2PluginFormat>();
             format->searchPathsForPlugins (
-                juce::FileSearchPath (juce::File (options.dragonflyBundle).getParentDirectory().getFullPathName()),
+                juce::FileSearchPath (
+                    juce::File (options.dragonflyBundle).getParentDirectory().getFullPathName()),
                 false, false);
             format->findAllTypesForFile (found, options.dragonflyUri);
         }
@@ -176,7 +177,8 @@ int measureOne (const Options& options, bool tolvmark, double rate, int count)
     bool finite = true;
     for (auto& instance : instances)
     {
-        const int channels = std::max (instance->getTotalNumInputChannels(), instance->getTotalNumOutputChannels());
+        const int channels =
+            std::max (instance->getTotalNumInputChannels(), instance->getTotalNumOutputChannels());
         juce::AudioBuffer<float> buffer (channels, blockSize);
         juce::MidiBuffer midi;
         juce::Random random (7);
@@ -185,9 +187,10 @@ int measureOne (const Options& options, bool tolvmark, double rate, int count)
         {
             for (int c = 0; c < channels; ++c)
                 for (int k = 0; k < blockSize; ++k)
-                    buffer.setSample (c, k, c < instance->getTotalNumInputChannels()
-                                                ? 0.5f * (2.0f * random.nextFloat() - 1.0f)
-                                                : 0.0f);
+                    buffer.setSample (c, k,
+                                      c < instance->getTotalNumInputChannels()
+                                          ? 0.5f * (2.0f * random.nextFloat() - 1.0f)
+                                          : 0.0f);
             instance->processBlock (buffer, midi);
         }
         for (int c = 0; c < channels; ++c)
@@ -213,19 +216,21 @@ struct Row
 /** Runs one configuration in a fresh process of this program. */
 Row runChild (const Options& options, bool tolvmark, double rate, int count)
 {
-    juce::StringArray command{ juce::File::getSpecialLocation (juce::File::currentExecutableFile).getFullPathName(),
-                               "--measure",
-                               tolvmark ? "tolvmark" : "dragonfly",
-                               juce::String (rate),
-                               juce::String (count),
-                               "--seconds",
-                               juce::String (options.seconds),
-                               "--vst3",
-                               options.vst3Path,
-                               "--dragonfly",
-                               options.dragonflyBundle,
-                               "--dragonfly-uri",
-                               options.dragonflyUri };
+    juce::StringArray command{
+        juce::File::getSpecialLocation (juce::File::currentExecutableFile).getFullPathName(),
+        "--measure",
+        tolvmark ? "tolvmark" : "dragonfly",
+        juce::String (rate),
+        juce::String (count),
+        "--seconds",
+        juce::String (options.seconds),
+        "--vst3",
+        options.vst3Path,
+        "--dragonfly",
+        options.dragonflyBundle,
+        "--dragonfly-uri",
+        options.dragonflyUri
+    };
     Row row;
     juce::ChildProcess child;
     if (!child.start (command, juce::ChildProcess::wantStdOut))
@@ -240,7 +245,8 @@ Row runChild (const Options& options, bool tolvmark, double rate, int count)
     {
         if (line.startsWith ("RESULT "))
         {
-            const auto fields = juce::StringArray::fromTokens (line.fromFirstOccurrenceOf (" ", false, false), " ", "");
+            const auto fields =
+                juce::StringArray::fromTokens (line.fromFirstOccurrenceOf (" ", false, false), " ", "");
             if (fields.size() == 5 && fields[4] == "1")
             {
                 row.ran = true;
@@ -262,10 +268,11 @@ Row runChild (const Options& options, bool tolvmark, double rate, int count)
 
 int run (const Options& options)
 {
-    std::printf ("Cost of one more instance through JUCE's plug-in hosting: creation and preparation (median\n"
-                 "over the instances, after the binary's first load), resident memory added per instance\n"
-                 "after %.1f s of noise each (Tolv_mark program \"Standard\", Dragonfly Hall at its defaults).\n\n",
-                 options.seconds);
+    std::printf (
+        "Cost of one more instance through JUCE's plug-in hosting: creation and preparation (median\n"
+        "over the instances, after the binary's first load), resident memory added per instance\n"
+        "after %.1f s of noise each (Tolv_mark program \"Standard\", Dragonfly Hall at its defaults).\n\n",
+        options.seconds);
     std::printf ("%-26s %8s %9s %12s %14s %12s\n", "plug-in", "rate", "instances", "create ms", "prepare ms",
                  "MB/instance");
 
@@ -280,8 +287,8 @@ int run (const Options& options)
                 if (!row.ran)
                 {
                     const bool skipped = !tolvmark && options.referenceOptional;
-                    std::printf ("%-26s %8.0f %9d  %s: %s\n", name, rate, count, skipped ? "SKIPPED" : "ERROR",
-                                 row.error.toRawUTF8());
+                    std::printf ("%-26s %8.0f %9d  %s: %s\n", name, rate, count,
+                                 skipped ? "SKIPPED" : "ERROR", row.error.toRawUTF8());
                     allRan = allRan && skipped;
                     continue;
                 }
@@ -289,7 +296,8 @@ int run (const Options& options)
                              row.prepareMs, row.perInstanceMb);
             }
 
-    std::printf ("\n%s\n", allRan ? "Every configuration ran." : "Some configurations failed (see ERROR above).");
+    std::printf ("\n%s\n",
+                 allRan ? "Every configuration ran." : "Some configurations failed (see ERROR above).");
     return allRan ? 0 : 1;
 }
 

@@ -352,10 +352,10 @@ private:
     }
 
     std::unique_ptr<double[]> storage;
-    double spareSlot = 0.0;        // the one slot of a line without storage
-    double* slots = &spareSlot;    // storage in use
-    int slotCount = 1;             // slots in use: kCapacity, or a power of two
-    int mask = 0;                  // slotCount - 1, for a power-of-two storage
-    bool ringStorage = false;      // storage slots are the ring's slots
-    int writePosition = 0;         // next storage slot to write, beside writeIndex (power-of-two storage)
+    double spareSlot = 0.0;     // the one slot of a line without storage
+    double* slots = &spareSlot; // storage in use
+    int slotCount = 1;          // slots in use: kCapacity, or a power of two
+    int mask = 0;               // slotCount - 1, for a power-of-two storage
+    bool ringStorage = false;   // storage slots are the ring's slots
+    int writePosition = 0;      // next storage slot to write, beside writeIndex (power-of-two storage)
 };

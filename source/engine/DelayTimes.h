@@ -70,7 +70,8 @@ inline double cascadeLineB (double accumulator, double stepSize, double offset) 
 /** The diffuser's first section, line A, while the accumulator rises (rising) or falls. */
 inline double diffuser1A (bool rising, double accumulator, double factor) noexcept
 {
-    return rising ? (accumulator * 0.0027 + 0.062083333) / factor : (accumulator * 0.003 + 0.062083333) / factor;
+    return rising ? (accumulator * 0.0027 + 0.062083333) / factor
+                  : (accumulator * 0.003 + 0.062083333) / factor;
 }
 
 /** The diffuser's first section, line B. */

@@ -142,9 +142,9 @@ template <bool classic> inline void QuellorAudioProcessor::stepDiffuserLfo() noe
     // The classic voicing holds the diffuser crossfade where it is.
     if constexpr (!classic)
     {
-        using tolvmark::network::diffuserLines;
         using tolvmark::delaytimes::diffuser1A, tolvmark::delaytimes::diffuser1B;
         using tolvmark::delaytimes::diffuser2A, tolvmark::delaytimes::diffuser2B;
+        using tolvmark::network::diffuserLines;
         auto& lfo = diffuserLfo;
         const double factor = oversamplingFactor;
         const double step = modulatorConstants.modernDiffuserStep; // rate x 40 / 44,100 / F

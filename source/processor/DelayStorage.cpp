@@ -30,9 +30,7 @@ void QuellorAudioProcessor::sizeDelayStorage() noexcept
         longest[n] = delayLine (n).delaySamples;
 
     const auto reach = [this, &longest] (int n, double time) noexcept
-    {
-        longest[n] = std::max (longest[n], SimpleDelay::samplesFor (time, delayLine (n).sampleRate));
-    };
+    { longest[n] = std::max (longest[n], SimpleDelay::samplesFor (time, delayLine (n).sampleRate)); };
 
     // The modulators walk their accumulators by one sample (stepSize) per wrap and turn once past their
     // bounds, so from a value a an accumulator stays within min (a, -bound) - step and
@@ -88,16 +86,19 @@ void QuellorAudioProcessor::sizeDelayStorage() noexcept
             const double stepSize = modulationStepSizes[3];
             const double a = diffuserLfo.accumulator;
             const double bound = delaytimes::diffuserAccumulatorBound;
-            const double accumulators[2] = { std::min (a, -bound) - stepSize, std::max (a, bound) + stepSize };
+            const double accumulators[2] = { std::min (a, -bound) - stepSize,
+                                             std::max (a, bound) + stepSize };
 
             for (const double factor : factors)
                 for (const double accumulator : accumulators)
                     for (const bool rising : { true, false })
                     {
                         reach (diffuserLines[0].a, delaytimes::diffuser1A (rising, accumulator, factor));
-                        reach (diffuserLines[0].b, delaytimes::diffuser1B (rising, accumulator, factor, stepSize));
+                        reach (diffuserLines[0].b,
+                               delaytimes::diffuser1B (rising, accumulator, factor, stepSize));
                         reach (diffuserLines[1].a, delaytimes::diffuser2A (rising, accumulator, factor));
-                        reach (diffuserLines[1].b, delaytimes::diffuser2B (rising, accumulator, factor, stepSize));
+                        reach (diffuserLines[1].b,
+                               delaytimes::diffuser2B (rising, accumulator, factor, stepSize));
                     }
         }
     }

@@ -37,8 +37,9 @@ struct ProgramRecord
 /** The Tolv_mark reverb processor.
 
     One instance per plug-in instance; it owns the whole reverb network by value (never copied); only
-    the delay lines' samples live on the heap, sized for the rate at each preparation. Host-facing calls arrive on the message thread or a host thread, audio on
-    the audio thread; see each member for its threading rules.
+    the delay lines' samples live on the heap, sized for the rate at each preparation. Host-facing calls
+    arrive on the message thread or a host thread, audio on the audio thread; see each member for its
+    threading rules.
 */
 class QuellorAudioProcessor : public juce::AudioProcessor
 {

@@ -117,9 +117,9 @@ struct Turns
         {
             const auto& line = PI::delayLine (p, n);
             if (!line.storesEveryRingSlot() && line.delaySamples >= line.storageSlots())
-                return ::testing::AssertionFailure() << "line " << n << ": delay " << line.delaySamples
-                                                     << " samples, storage " << line.storageSlots()
-                                                     << " slots, after " << step << " steps";
+                return ::testing::AssertionFailure()
+                       << "line " << n << ": delay " << line.delaySamples << " samples, storage "
+                       << line.storageSlots() << " slots, after " << step << " steps";
         }
     }
     if (seen.fewest() < turns)
@@ -141,7 +141,8 @@ TEST (DelayStorage, EveryDelayTheEngineSetsStaysWithinItsLinesStorage)
     juce::MidiBuffer midi;
     p->processBlock (empty, midi);
 
-    for (const double rate : { 8000.0, 384000.0, 44100.0, 22050.0, 48000.0, 192000.0, 96000.0, 640000.0, 1400000.0 })
+    for (const double rate :
+         { 8000.0, 384000.0, 44100.0, 22050.0, 48000.0, 192000.0, 96000.0, 640000.0, 1400000.0 })
     {
         SCOPED_TRACE (testing::Message() << rate << " Hz");
         p->prepareToPlay (rate, 512);

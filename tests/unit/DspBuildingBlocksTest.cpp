@@ -382,7 +382,6 @@ TEST (DspSimpleDelay, ReadsAfterAClearMatchALineWhoseMemoryWasZeroed)
     }
 }
 
-
 TEST (DspSimpleDelay, StorageIsSizedForTheLongestDelay)
 {
     struct Case
@@ -391,9 +390,9 @@ TEST (DspSimpleDelay, StorageIsSizedForTheLongestDelay)
         bool everyRingSlot;
     };
     const Case cases[] = {
-        { -1, 1, false },          { 0, 4096, false },         { 4095, 4096, false },
-        { 4096, 8192, false },     { 100000, 131072, false },  { 131071, 131072, false },
-        { 131072, 150000, true },  { 149999, 150000, true },   { 1000000, 150000, true },
+        { -1, 1, false },         { 0, 4096, false },        { 4095, 4096, false },
+        { 4096, 8192, false },    { 100000, 131072, false }, { 131071, 131072, false },
+        { 131072, 150000, true }, { 149999, 150000, true },  { 1000000, 150000, true },
     };
 
     for (const auto& c : cases)
@@ -468,7 +467,8 @@ TEST (DspSimpleDelay, SmallerStorageReadsAsTheFullRing)
                 {
                     const int write = line->writeIndex;
                     const auto expected = plainTick (write, line->delaySamples, input);
-                    ASSERT_EQ (line->tick (input), expected.first) << "tick at write " << write << ", step " << step;
+                    ASSERT_EQ (line->tick (input), expected.first)
+                        << "tick at write " << write << ", step " << step;
                     ASSERT_EQ (line->readIndex, expected.second);
                     ASSERT_EQ (line->writeIndex, (write + 1) % SimpleDelay::kCapacity);
                 }
@@ -485,7 +485,8 @@ TEST (DspSimpleDelay, SmallerStorageReadsAsTheFullRing)
                     write[k] = input;
                     const auto expected =
                         plainTick ((startWrite + k) % SimpleDelay::kCapacity, line->delaySamples, input);
-                    ASSERT_EQ (read[k], expected.first) << "run at write " << startWrite + k << ", step " << step;
+                    ASSERT_EQ (read[k], expected.first)
+                        << "run at write " << startWrite + k << ", step " << step;
                     lastRead = expected.second;
                 }
                 line->endRun (count, read);

@@ -445,7 +445,10 @@ std::vector<Scenario> scenarios()
         return change;
     };
     const std::vector<TimedChanges> delayEnds{
-        { 40, shortest }, { 80, longest }, { 120, { { kUseClassic, 0.0f } } }, { 160, shortest },
+        { 40, shortest },
+        { 80, longest },
+        { 120, { { kUseClassic, 0.0f } } },
+        { 160, shortest },
         { 200, { { kOversampling, 0.5f }, { kHigh, 0.5f }, { kPredelay, 0.5f } } }
     };
     struct RateCase
@@ -465,13 +468,24 @@ std::vector<Scenario> scenarios()
     // The modulators at their bounds: blocks of one sample keep their steps whole, so the accumulators
     // walk from bound to bound (the cascade's to +-0.0199 / F, the diffuser's to +-1) within the run;
     // the density factor changes on the way, leaving an accumulator beyond the new bound.
-    list.push_back ({ "ModulatorEnds_modern_48k_stereo_1_noise", 48000, 2, standardWith (modern, 0.0f), 2.4, 1,
+    list.push_back ({ "ModulatorEnds_modern_48k_stereo_1_noise",
+                      48000,
+                      2,
+                      standardWith (modern, 0.0f),
+                      2.4,
+                      1,
                       Input::noise,
                       { { 48000, { { kOversampling, 1.0f } } },
                         { 72000, { { kOversampling, 0.0f } } },
                         { 96000, { { kOversampling, 0.5f }, { kPredelay, 1.0f } } } } });
-    list.push_back ({ "ModulatorEnds_modern_192k_stereo_3_sine", 192000, 2, standardWith (modern, 0.0f), 1.2, 3,
-                      Input::sine, { { 40000, { { kOversampling, 1.0f } } } } });
+    list.push_back ({ "ModulatorEnds_modern_192k_stereo_3_sine",
+                      192000,
+                      2,
+                      standardWith (modern, 0.0f),
+                      1.2,
+                      3,
+                      Input::sine,
+                      { { 40000, { { kOversampling, 1.0f } } } } });
 
     // Rate changes on one instance: low and high rates, each preparation sizing the storage afresh from
     // the modulators' state the last rate left.

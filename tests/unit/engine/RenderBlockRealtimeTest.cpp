@@ -15,7 +15,7 @@
 #include <vector>
 
 #if defined(__linux__)
-    #include <sys/resource.h>
+#include <sys/resource.h>
 #endif
 
 JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE ("-Wdeprecated-declarations")
