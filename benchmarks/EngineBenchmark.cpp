@@ -27,7 +27,7 @@ constexpr int blockSize = 512;
 using Key = std::tuple<int, int, int, int>; // rate, channels, classic, stages
 
 /** A prepared processor for the configuration, kept while the library calls the same benchmark
-    again (construction takes a while; each processor holds about 83 MB, so only one is kept). */
+    again (only one is kept). */
 QuellorAudioProcessor& processorFor (const Key& key)
 {
     static Key currentKey{};

@@ -41,11 +41,12 @@ if [ ! -f "$build_dir/CMakeCache.txt" ]; then
     (cd "$root" && cmake --preset release -B "$build_dir")
 fi
 cmake --build "$build_dir" -j4 --target tolvmark_engine_benchmark tolvmark_host_benchmark \
-    tolvmark_realtime_benchmark
+    tolvmark_realtime_benchmark tolvmark_instance_benchmark
 
 engine_bin="$build_dir/benchmarks/tolvmark_engine_benchmark"
 host_bin="$build_dir/benchmarks/tolvmark_host_benchmark"
 realtime_bin="$build_dir/benchmarks/tolvmark_realtime_benchmark"
+instance_bin="$build_dir/benchmarks/tolvmark_instance_benchmark"
 out_dir="$build_dir/benchmark-results"
 mkdir -p "$out_dir"
 
@@ -71,6 +72,13 @@ if [ "$short" = 1 ]; then
     "$realtime_bin" --short | tee "$out_dir/realtime.txt"
 else
     "$realtime_bin" | tee "$out_dir/realtime.txt"
+fi
+
+echo "==> Creation, preparation and memory per instance, beside Dragonfly Hall Reverb"
+if [ "$short" = 1 ]; then
+    "$instance_bin" --short | tee "$out_dir/instance.txt"
+else
+    "$instance_bin" | tee "$out_dir/instance.txt"
 fi
 
 echo "==> Load after the run: $(uptime)"

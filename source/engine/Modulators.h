@@ -3,6 +3,7 @@
 // The five modulators, advanced once per sample before the input is taken: the three cascade
 // modulators (identical in both voicings), the tank gain wobble and the input diffuser crossfade.
 
+#include "engine/DelayTimes.h"
 #include "engine/LineCursors.h"
 #include "processor/QuellorAudioProcessor.h"
 
@@ -62,12 +63,12 @@ inline void QuellorAudioProcessor::stepCascadeLfo (int column) noexcept
         {
             lfo.phase = 10.0;
             lfo.accumulator = lfo.accumulator + stepSize;
-            setLinesA (offset + lfo.accumulator);
+            setLinesA (tolvmark::delaytimes::cascadeLineA (offset, lfo.accumulator));
         }
 
         if (lfo.phase == 10.0)
         {
-            setLinesB (lfo.accumulator + stepSize + offset);
+            setLinesB (tolvmark::delaytimes::cascadeLineB (lfo.accumulator, stepSize, offset));
             if (lfo.accumulator > bound)
                 lfo.direction = -1;
         }
@@ -82,12 +83,12 @@ inline void QuellorAudioProcessor::stepCascadeLfo (int column) noexcept
         {
             lfo.phase = -10.0;
             lfo.accumulator = lfo.accumulator - stepSize;
-            setLinesA (offset + lfo.accumulator);
+            setLinesA (tolvmark::delaytimes::cascadeLineA (offset, lfo.accumulator));
         }
 
         if (lfo.phase == -10.0)
         {
-            setLinesB (lfo.accumulator + stepSize + offset);
+            setLinesB (tolvmark::delaytimes::cascadeLineB (lfo.accumulator, stepSize, offset));
             if (lfo.accumulator < -bound)
                 lfo.direction = 1;
         }
@@ -141,6 +142,8 @@ template <bool classic> inline void QuellorAudioProcessor::stepDiffuserLfo() noe
     // The classic voicing holds the diffuser crossfade where it is.
     if constexpr (!classic)
     {
+        using tolvmark::delaytimes::diffuser1A, tolvmark::delaytimes::diffuser1B;
+        using tolvmark::delaytimes::diffuser2A, tolvmark::delaytimes::diffuser2B;
         using tolvmark::network::diffuserLines;
         auto& lfo = diffuserLfo;
         const double factor = oversamplingFactor;
@@ -155,15 +158,15 @@ template <bool classic> inline void QuellorAudioProcessor::stepDiffuserLfo() noe
             {
                 lfo.phase = 1.0;
                 lfo.accumulator = lfo.accumulator + stepSize;
-                retuneLine (diffuserLines[0].a, (lfo.accumulator * 0.0027 + 0.062083333) / factor);
-                retuneLine (diffuserLines[1].a, (lfo.accumulator * (-0.00075) + 0.017083333) / factor);
+                retuneLine (diffuserLines[0].a, diffuser1A (true, lfo.accumulator, factor));
+                retuneLine (diffuserLines[1].a, diffuser2A (true, lfo.accumulator, factor));
             }
 
             if (lfo.phase == 1.0)
             {
-                retuneLine (diffuserLines[0].b, (lfo.accumulator * 0.0027 + 0.062083333) / factor + stepSize);
-                retuneLine (diffuserLines[1].b, stepSize + (lfo.accumulator * (-0.00075) + 0.017083333) / factor);
-                if (lfo.accumulator > 1.0)
+                retuneLine (diffuserLines[0].b, diffuser1B (true, lfo.accumulator, factor, stepSize));
+                retuneLine (diffuserLines[1].b, diffuser2B (true, lfo.accumulator, factor, stepSize));
+                if (lfo.accumulator > tolvmark::delaytimes::diffuserAccumulatorBound)
                     lfo.direction = -1;
             }
         }
@@ -176,15 +179,15 @@ template <bool classic> inline void QuellorAudioProcessor::stepDiffuserLfo() noe
             {
                 lfo.phase = -1.0;
                 lfo.accumulator = lfo.accumulator - stepSize;
-                retuneLine (diffuserLines[0].a, (lfo.accumulator * 0.003 + 0.062083333) / factor);
-                retuneLine (diffuserLines[1].a, (lfo.accumulator * (-0.0075) + 0.017083333) / factor);
+                retuneLine (diffuserLines[0].a, diffuser1A (false, lfo.accumulator, factor));
+                retuneLine (diffuserLines[1].a, diffuser2A (false, lfo.accumulator, factor));
             }
 
             if (lfo.phase == -1.0)
             {
-                retuneLine (diffuserLines[0].b, (lfo.accumulator * 0.003 + 0.062083333) / factor + stepSize);
-                retuneLine (diffuserLines[1].b, stepSize + (lfo.accumulator * (-0.0075) + 0.017083333) / factor);
-                if (lfo.accumulator < -1.0)
+                retuneLine (diffuserLines[0].b, diffuser1B (false, lfo.accumulator, factor, stepSize));
+                retuneLine (diffuserLines[1].b, diffuser2B (false, lfo.accumulator, factor, stepSize));
+                if (lfo.accumulator < -tolvmark::delaytimes::diffuserAccumulatorBound)
                     lfo.direction = 1;
             }
         }

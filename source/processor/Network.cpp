@@ -1,6 +1,7 @@
 #include "processor/QuellorAudioProcessor.h"
 
 #include "dsp/BandLimitSets.h"
+#include "engine/DelayTimes.h"
 
 #include <cmath>
 
@@ -141,10 +142,10 @@ void QuellorAudioProcessor::initialiseModulationConstants()
 //==============================================================================
 void QuellorAudioProcessor::applyPredelayTimes()
 {
-    const double value = predelay.load (std::memory_order_relaxed);
-    delayLine (predelayLine).setDelayTime (value);
-    delayLine (longTapLines[0]).setDelayTime (value + 0.1428);
-    delayLine (longTapLines[1]).setDelayTime (value + 0.1513);
+    const float value = predelay.load (std::memory_order_relaxed);
+    delayLine (predelayLine).setDelayTime (delaytimes::predelay (value));
+    delayLine (longTapLines[0]).setDelayTime (delaytimes::longTap1 (value));
+    delayLine (longTapLines[1]).setDelayTime (delaytimes::longTap2 (value));
 }
 
 void QuellorAudioProcessor::applyHighCut()
@@ -158,7 +159,7 @@ void QuellorAudioProcessor::applyHighCut()
 
 void QuellorAudioProcessor::applyOversamplingFactor()
 {
-    oversamplingFactor = static_cast<double> (oversampling.load (std::memory_order_relaxed) * 4.0f + 1.0f);
+    oversamplingFactor = delaytimes::densityFactor (oversampling.load (std::memory_order_relaxed));
 }
 
 void QuellorAudioProcessor::updateCoefficients()
@@ -169,7 +170,7 @@ void QuellorAudioProcessor::updateCoefficients()
 
     // Decay step and pre-delay.
     const int decayIndex = decayStep (decay.load (std::memory_order_relaxed));
-    delayLine (predelayLine).setDelayTime (static_cast<double> (predelay.load (std::memory_order_relaxed)));
+    delayLine (predelayLine).setDelayTime (delaytimes::predelay (predelay.load (std::memory_order_relaxed)));
 
     // Tank column and tap attenuations in dB.
     const double c = static_cast<double> (decayCoefficients[(size_t) decayIndex]);
@@ -221,11 +222,8 @@ void QuellorAudioProcessor::updateCoefficients()
 
     // Output delay times follow the high step.
     const double c2 = static_cast<double> (decayCoefficients[(size_t) highIndex]);
-    delayLine (outputDelayLines[0]).setDelayTime (0.02436 + 0.1 * c2);
-    delayLine (outputDelayLines[1]).setDelayTime (0.01 + 0.1 * c2);
-    delayLine (outputDelayLines[2]).setDelayTime (0.009436 + 0.15 * c2);
-    delayLine (outputDelayLines[3]).setDelayTime (0.3 * c2);
-    delayLine (outputDelayLines[4]).setDelayTime (0.3 * c2);
+    for (int k = 0; k < 5; ++k)
+        delayLine (outputDelayLines[k]).setDelayTime (delaytimes::outputDelay (k, c2));
 
     // Modulation rates by voicing, slowed by the density factor.
     const bool classic = useClassic.load (std::memory_order_relaxed) != 0;
@@ -237,7 +235,7 @@ void QuellorAudioProcessor::updateCoefficients()
     modulationRates[4] = (classic ? 0.0334 : 320.0) / oversamplingFactor;
 
     // Cascade modulation depth.
-    modulationDepth = 0.0199;
+    modulationDepth = delaytimes::cascadeDepth;
 }
 
 int QuellorAudioProcessor::cascadeStagesFor (double factor, float oversamplingValue) noexcept
@@ -285,8 +283,6 @@ void QuellorAudioProcessor::prepareToPlay (double sampleRate, int)
 
     for (int n = 24; n < numLines; ++n)
         delayLine (n).setSampleRate (sampleRate);
-    for (auto& written : lineWrittenSinceClear) // setSampleRate cleared every line
-        written = false;
 
     inputCompander.setSampleRate (sampleRate);
     outputCompander.setSampleRate (sampleRate);
@@ -295,6 +291,9 @@ void QuellorAudioProcessor::prepareToPlay (double sampleRate, int)
         step = 10.0 / sampleRate;
 
     updateCoefficients();
+
+    // Storage for the new rate (setSampleRate has cleared every line already).
+    sizeDelayStorage();
 }
 
 void QuellorAudioProcessor::reset()

@@ -17,6 +17,7 @@ QuellorAudioProcessor::QuellorAudioProcessor (MillisecondClock clock)
     initialiseNetwork();
     updateCoefficients();
     reset();
+    sizeDelayStorage();
     initialiseModulationConstants();
 
     addFactoryPrograms();

@@ -36,9 +36,10 @@ struct ProgramRecord
 
 /** The Tolv_mark reverb processor.
 
-    One instance per plug-in instance; it owns the whole reverb network by value (a single large
-    object, never copied). Host-facing calls arrive on the message thread or a host thread, audio on
-    the audio thread; see each member for its threading rules.
+    One instance per plug-in instance; it owns the whole reverb network by value (never copied); only
+    the delay lines' samples live on the heap, sized for the rate at each preparation. Host-facing calls
+    arrive on the message thread or a host thread, audio on the audio thread; see each member for its
+    threading rules.
 */
 class QuellorAudioProcessor : public juce::AudioProcessor
 {
@@ -46,7 +47,8 @@ public:
     /** A millisecond clock, compared as unsigned 32-bit differences (juce::Time::getMillisecondCounter). */
     using MillisecondClock = juce::uint32 (*)();
 
-    /** Builds the complete processor at 44.1 kHz. Message thread; allocates the network once. */
+    /** Builds the complete processor at 44.1 kHz, with delay storage for that rate. Message thread;
+        allocates. */
     QuellorAudioProcessor();
 
     /** As the default constructor, with the clock that guards early program changes (tests inject one). */
@@ -59,10 +61,11 @@ public:
     /** Returns "Tolv_mark". Any thread; allocates the string. */
     const juce::String getName() const override;
 
-    /** Retunes the network to the host's sample rate. A rate that isUsableSampleRate refuses (0, negative,
-        NaN, infinite, or out of its range) never reaches the network: the network is prepared at the last
-        rate it was prepared at instead (44,100 Hz before the first preparation). Message thread, never
-        during a block. No allocation. */
+    /** Retunes the network to the host's sample rate and sizes the delay lines' storage for it. A rate
+        that isUsableSampleRate refuses (0, negative, NaN, infinite, or out of its range) never reaches
+        the network: the network is prepared at the last rate it was prepared at instead (44,100 Hz before
+        the first preparation). Message thread, never during a block; allocates (and writes) the delay
+        storage. */
     void prepareToPlay (double sampleRate, int maximumExpectedSamplesPerBlock) override;
 
     /** The lowest and highest sample rates, in Hz, that preparation accepts. */
@@ -166,6 +169,11 @@ public:
         Any thread (the editor's timer uses it). */
     float parameterValue (int index) const noexcept;
 
+    /** Bytes of sample storage the delay lines hold (sized at construction for 44.1 kHz and at every
+        preparation for the host's rate). Message thread, or any thread while no preparation runs; no
+        allocation. */
+    size_t delayStorageBytes() const noexcept;
+
 private:
     friend struct ProcessorInspector; // read-only view of the network for the test suite
 
@@ -204,9 +212,15 @@ private:
     // consistent set of coefficients.
     Compander inputCompander;
     Compander4 outputCompander;
-    SimpleDelay delayLinesBelowAllpass[24]; // delay lines 0..23
-    Allpass allpass{ 0.15, 0.633f };        // built and kept, never processed
-    SimpleDelay delayLinesAboveAllpass[45]; // delay lines 24..68
+    // The delay lines are built without storage; sizeDelayStorage gives each the storage it needs at the
+    // current rate (at construction for 44.1 kHz, then at every preparation).
+    struct NetworkDelayLine : SimpleDelay
+    {
+        NetworkDelayLine() noexcept : SimpleDelay (SimpleDelay::withoutStorage) {}
+    };
+    NetworkDelayLine delayLinesBelowAllpass[24]; // delay lines 0..23
+    Allpass allpass{ 0.15, 0.633f };             // built and kept, never processed
+    NetworkDelayLine delayLinesAboveAllpass[45]; // delay lines 24..68
     Lowpass4 bandLimitFilters[2];
     Lowpass highCutFilters[5];
     Mixer mixers[9];
@@ -217,6 +231,10 @@ private:
 
     /** Delay line n (0..68) by its number. */
     SimpleDelay& delayLine (int n) noexcept
+    {
+        return n < 24 ? delayLinesBelowAllpass[n] : delayLinesAboveAllpass[n - 24];
+    }
+    const SimpleDelay& delayLine (int n) const noexcept
     {
         return n < 24 ? delayLinesBelowAllpass[n] : delayLinesAboveAllpass[n - 24];
     }
@@ -277,6 +295,13 @@ private:
     void applyHighCut();
     void applyOversamplingFactor();
     void updateCoefficients();
+
+    /** Gives every delay line the engine ticks storage for the longest delay it can be given until the
+        next preparation (over every parameter value and every state its modulator can reach from the
+        current one, at the lines' current rate), and the idle lines none; clears every line. Runs after
+        updateCoefficients, at construction and in prepareToPlay. Message thread, under the callback lock
+        (or before any block); allocates and writes the storage. */
+    void sizeDelayStorage() noexcept;
 
     /** Stores one parameter value and retunes what depends on it directly (pre-delay lines, high-cut
         filters, density factor), without the coefficient update. Returns true when the value asks for

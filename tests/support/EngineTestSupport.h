@@ -77,7 +77,7 @@ inline int nextReadSlot (const SimpleDelay& line)
 /** Puts `value` in the slot the line's next tick reads, as if it had been written that many ticks ago. */
 inline void placeAtNextRead (SimpleDelay& line, double value)
 {
-    line.buffer[(size_t) nextReadSlot (line)] = value;
+    line.sampleAt (nextReadSlot (line)) = value;
     line.samplesWritten = std::max (line.samplesWritten, line.delaySamples);
 }
 

@@ -16,9 +16,11 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <cstdlib>
 #include <limits>
 #include <memory>
 #include <random>
+#include <utility>
 #include <vector>
 
 namespace
@@ -49,9 +51,10 @@ TEST (DspSimpleDelay, StartsClearedAt44100WithOneSampleDelay)
     EXPECT_EQ (delay->delaySamples, 1);
     EXPECT_EQ (delay->readIndex, 0);
     EXPECT_EQ (delay->time, 0.0);
-    EXPECT_EQ (delay->buffer.size(), 150000u);
-    for (double sample : delay->buffer)
-        ASSERT_EQ (sample, 0.0);
+    EXPECT_EQ (delay->storageSlots(), 150000);
+    EXPECT_TRUE (delay->storesEveryRingSlot());
+    for (int slot = 0; slot < delay->capacity; ++slot)
+        ASSERT_EQ (delay->sampleAt (slot), 0.0);
 
     EXPECT_EQ (delay->tick (0.5), 0.0);
     EXPECT_EQ (delay->tick (0.25), 0.5);
@@ -126,7 +129,7 @@ TEST (DspSimpleDelay, ReadsBeforeTheWriteIndexComeFromTheEndOfTheBuffer)
     for (int i = 0; i < 100; ++i)
         delay->tick (1.0 + i);
 
-    delay->buffer[149900] = -7.0;
+    delay->sampleAt (149900) = -7.0;
     delay->samplesWritten = SimpleDelay::kCapacity; // as if written all the way round
     delay->delaySamples = 200;
     EXPECT_EQ (delay->tick (0.0), -7.0);
@@ -320,7 +323,7 @@ TEST (DspSimpleDelay, ReadsAfterAClearMatchALineWhoseMemoryWasZeroed)
 
         // Old samples everywhere, as after a long run.
         for (int slot = 0; slot < SimpleDelay::kCapacity; ++slot)
-            line->buffer[(size_t) slot] = plain[(size_t) slot] = 1.0 + slot;
+            line->sampleAt (slot) = plain[(size_t) slot] = 1.0 + slot;
         line->samplesWritten = SimpleDelay::kCapacity;
         line->writeIndex = c.startWrite;
 
@@ -377,6 +380,165 @@ TEST (DspSimpleDelay, ReadsAfterAClearMatchALineWhoseMemoryWasZeroed)
         for (int slot = 0; slot < SimpleDelay::kCapacity; ++slot)
             ASSERT_EQ (line->storedSample (slot), plain[(size_t) slot]) << "slot " << slot;
     }
+}
+
+TEST (DspSimpleDelay, StorageIsSizedForTheLongestDelay)
+{
+    struct Case
+    {
+        int longestDelay, slots;
+        bool everyRingSlot;
+    };
+    const Case cases[] = {
+        { -1, 1, false },         { 0, 4096, false },        { 4095, 4096, false },
+        { 4096, 8192, false },    { 100000, 131072, false }, { 131071, 131072, false },
+        { 131072, 150000, true }, { 149999, 150000, true },  { 1000000, 150000, true },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (testing::Message() << "longest delay " << c.longestDelay);
+        SimpleDelay line (SimpleDelay::withoutStorage);
+        EXPECT_EQ (line.storageBytes(), 0u);
+        line.setStorageFor (c.longestDelay);
+        EXPECT_EQ (line.storageSlots(), c.slots);
+        EXPECT_EQ (line.storesEveryRingSlot(), c.everyRingSlot);
+        EXPECT_EQ (line.storageBytes(), c.longestDelay < 0 ? 0u : sizeof (double) * (size_t) c.slots);
+    }
+}
+
+// A line with less storage than the ring must read exactly as the full ring does, for every delay up to
+// the one its storage was sized for: ticks and runs, through the storage's wrap and the ring's, delay
+// changes, clears and clears during the refill, with the positions the ring's.
+TEST (DspSimpleDelay, SmallerStorageReadsAsTheFullRing)
+{
+    struct Case
+    {
+        const char* name;
+        int longestDelay; // the storage is sized for this; delays are drawn from 0..longestDelay
+        int startWrite;   // write position when the sequence starts
+        int maxRun;       // runs of 1..maxRun ticks
+        int clearEvery;   // a clear about once in this many steps
+        int steps;
+    };
+    const Case cases[] = {
+        { "short delays, frequent clears", 40, 1000, 300, 8, 3000 },
+        { "delays up to the last slot, across the ring's wrap", 4095, SimpleDelay::kCapacity - 9000, 2000, 40,
+          3000 },
+        { "the largest power of two", 131071, 5, 6000, 60, 1500 },
+        { "a line without storage, delay 0", -1, 7, 50, 10, 500 },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.name);
+        auto line = std::make_unique<SimpleDelay> (SimpleDelay::withoutStorage);
+        line->writeIndex = c.startWrite;
+        line->delaySamples = 0;
+        line->setStorageFor (c.longestDelay);
+        ASSERT_FALSE (line->storesEveryRingSlot());
+        std::vector<double> plain (SimpleDelay::kCapacity, 0.0);
+        std::mt19937 random (23);
+
+        const auto plainTick = [&] (int write, int delay, double input)
+        {
+            plain[(size_t) write] = input;
+            const int read = write - delay < 0 ? SimpleDelay::kCapacity - delay + write : write - delay;
+            return std::make_pair (plain[(size_t) read], read);
+        };
+
+        double input = -1.0;
+        for (int step = 0; step < c.steps; ++step)
+        {
+            const auto pick = random() % (unsigned) c.clearEvery;
+            if (pick == 0)
+            {
+                line->clear();
+                std::fill (plain.begin(), plain.end(), 0.0);
+                continue;
+            }
+            if (pick == 1)
+                line->delaySamples = (int) (random() % (unsigned) (std::max (0, c.longestDelay) + 1));
+
+            const int length = 1 + (int) (random() % (unsigned) c.maxRun);
+            if (step % 2 == 0)
+            {
+                for (int k = 0; k < length; ++k, input -= 1.0)
+                {
+                    const int write = line->writeIndex;
+                    const auto expected = plainTick (write, line->delaySamples, input);
+                    ASSERT_EQ (line->tick (input), expected.first)
+                        << "tick at write " << write << ", step " << step;
+                    ASSERT_EQ (line->readIndex, expected.second);
+                    ASSERT_EQ (line->writeIndex, (write + 1) % SimpleDelay::kCapacity);
+                }
+            }
+            else
+            {
+                double* write = nullptr;
+                const double* read = nullptr;
+                const int startWrite = line->writeIndex;
+                const int count = std::min (length, line->beginRun (write, read));
+                int lastRead = -1;
+                for (int k = 0; k < count; ++k, input -= 1.0)
+                {
+                    write[k] = input;
+                    const auto expected =
+                        plainTick ((startWrite + k) % SimpleDelay::kCapacity, line->delaySamples, input);
+                    ASSERT_EQ (read[k], expected.first)
+                        << "run at write " << startWrite + k << ", step " << step;
+                    lastRead = expected.second;
+                }
+                line->endRun (count, read);
+                ASSERT_EQ (line->readIndex, lastRead);
+                ASSERT_EQ (line->writeIndex, (startWrite + count) % SimpleDelay::kCapacity);
+            }
+        }
+
+        // Every slot a read can still reach holds what the full ring holds there.
+        const int reach = std::max (0, c.longestDelay);
+        for (int age = 1; age <= reach; ++age)
+        {
+            const int slot = (line->writeIndex - age + SimpleDelay::kCapacity) % SimpleDelay::kCapacity;
+            ASSERT_EQ (line->storedSample (slot), plain[(size_t) slot]) << "slot " << slot;
+        }
+    }
+}
+
+// Storage smaller than a delay never makes a line read or write outside it (a caller that sets a delay
+// beyond what it sized the storage for gets wrong samples, never a stray access).
+TEST (DspSimpleDelay, DelaysBeyondTheStorageStayInsideIt)
+{
+    auto line = std::make_unique<SimpleDelay> (SimpleDelay::withoutStorage);
+    line->setStorageFor (100);
+    const int slots = line->storageSlots();
+    const int delays[] = { 4095, 4096, 4097, 70000, 149999 };
+
+    for (int d : delays)
+    {
+        line->delaySamples = d;
+        for (int i = 0; i < 3 * slots; ++i)
+            ASSERT_TRUE (std::isfinite (line->tick (1.0)));
+
+        for (int r = 0; r < 20; ++r)
+        {
+            double* write = nullptr;
+            const double* read = nullptr;
+            const int length = line->beginRun (write, read, slots);
+            ASSERT_GE (length, 1);
+            ASSERT_LE (length, slots);
+            // Both cursors stay within one storage of each other, and a run never passes the storage's end.
+            ASSERT_LT (std::abs (read - write), slots);
+            for (int k = 0; k < length; ++k)
+                write[k] = read[k];
+            line->endRun (length, read);
+        }
+    }
+
+    // The time setter itself keeps its rules whatever the storage.
+    line->setSampleRate (192000.0);
+    line->setDelayTime (7.8125);
+    EXPECT_EQ (line->delaySamples, 149999);
 }
 
 // ----------------------------------------------------------------------------------------------------

@@ -46,7 +46,8 @@ enum class Action
     parameters, // the changes, one setParameter each
     reset,      // reset(), as a host or a retune does
     program,    // setCurrentProgram (program); the reference stores the program's values one by one
-    restore     // setStateInformation of a state holding the changes; the reference stores its values
+    restore,    // setStateInformation of a state holding the changes; the reference stores its values
+    prepare     // prepareToPlay at `rate` (a host changing the rate of a running instance)
 };
 
 /** Parameter changes (or another action) applied before block number `block` (and after the previous
@@ -57,6 +58,7 @@ struct TimedChanges
     Settings changes;
     Action action = Action::parameters;
     int program = 0;
+    double rate = 0.0;
 };
 
 enum class Input
@@ -429,6 +431,100 @@ std::vector<Scenario> scenarios()
           program (0),
           31 },
     };
+
+    // Every line's storage is sized at preparation for the longest delay it can be given: the delays at
+    // the ends of their ranges (pre-delay 0 and 1, the high step's output delays, the density factor's
+    // cascade and diffuser offsets), the modulators' walks to their bounds (short blocks let them move
+    // fastest), rates up to 384 kHz and beyond the capacity, and rate changes on one instance.
+    const Settings longest{ { kPredelay, 1.0f }, { kHigh, 0.0f }, { kOversampling, 0.0f } };
+    const Settings shortest{ { kPredelay, 0.0f }, { kHigh, 1.0f }, { kOversampling, 1.0f } };
+    const auto prepareAt = [] (int block, double rate)
+    {
+        TimedChanges change{ block, {}, Action::prepare };
+        change.rate = rate;
+        return change;
+    };
+    const std::vector<TimedChanges> delayEnds{
+        { 40, shortest },
+        { 80, longest },
+        { 120, { { kUseClassic, 0.0f } } },
+        { 160, shortest },
+        { 200, { { kOversampling, 0.5f }, { kHigh, 0.5f }, { kPredelay, 0.5f } } }
+    };
+    struct RateCase
+    {
+        const char* name;
+        double rate;
+    };
+    for (const auto& r : { RateCase{ "44k", 44100.0 }, RateCase{ "48k", 48000.0 }, RateCase{ "96k", 96000.0 },
+                           RateCase{ "192k", 192000.0 }, RateCase{ "384k", 384000.0 } })
+    {
+        const int blockSize = 1024;
+        const double seconds = 240.0 * blockSize / r.rate + 0.25;
+        list.push_back ({ std::string ("DelayEnds_") + r.name + "_stereo_1024_noise", r.rate, 2,
+                          program (0, longest), seconds, blockSize, Input::noise, delayEnds });
+    }
+
+    // The modulators at their bounds: blocks of one sample keep their steps whole, so the accumulators
+    // walk from bound to bound (the cascade's to +-0.0199 / F, the diffuser's to +-1) within the run;
+    // the density factor changes on the way, leaving an accumulator beyond the new bound.
+    list.push_back ({ "ModulatorEnds_modern_48k_stereo_1_noise",
+                      48000,
+                      2,
+                      standardWith (modern, 0.0f),
+                      2.4,
+                      1,
+                      Input::noise,
+                      { { 48000, { { kOversampling, 1.0f } } },
+                        { 72000, { { kOversampling, 0.0f } } },
+                        { 96000, { { kOversampling, 0.5f }, { kPredelay, 1.0f } } } } });
+    list.push_back ({ "ModulatorEnds_modern_192k_stereo_3_sine",
+                      192000,
+                      2,
+                      standardWith (modern, 0.0f),
+                      1.2,
+                      3,
+                      Input::sine,
+                      { { 40000, { { kOversampling, 1.0f } } } } });
+
+    // Rate changes on one instance: low and high rates, each preparation sizing the storage afresh from
+    // the modulators' state the last rate left.
+    list.push_back ({ "RateChanges_modern_51_256_noise",
+                      8000,
+                      6,
+                      standardWith (modern, 0.0f),
+                      520.0 * 256 / 8000,
+                      256,
+                      Input::noise,
+                      { prepareAt (60, 384000.0),
+                        { 70, longest },
+                        prepareAt (200, 48000.0),
+                        { 230, shortest },
+                        prepareAt (300, 192000.0),
+                        prepareAt (400, 44100.0),
+                        { 420, longest, Action::reset },
+                        prepareAt (500, 96000.0) } });
+
+    // Beyond the capacity on some lines only: at 1.4 MHz the long taps (pre-delay 1 before the
+    // preparation) count more than the capacity, so their reads stay on slot 0 for a while, while the
+    // tank's lines fit a smaller storage; then other rates, and back.
+    list.push_back ({ "BeyondCapacity_1400k_then_48k_stereo_random_noise",
+                      1400000,
+                      2,
+                      {},
+                      0.6,
+                      0,
+                      Input::noise,
+                      { { 60, {}, Action::reset },
+                        prepareAt (200, 48000.0),
+                        prepareAt (260, 1400000.0),
+                        prepareAt (330, 384000.0),
+                        { 340, longest } },
+                      {},
+                      true,
+                      program (0, { { kPredelay, 1.0f }, { kHigh, 0.0f } }),
+                      32 });
+
     return list;
 }
 
@@ -506,6 +602,10 @@ TEST_P (EngineBitIdentity, OutputAndMeterMatchTheReferenceToTheBit)
                     ASSERT_EQ (plugin->getCurrentProgram(), timed.program);
                     for (const auto& change : program (timed.program))
                         reference->setParameter (change.index, change.value);
+                    break;
+                case Action::prepare:
+                    plugin->prepareToPlay (timed.rate, 4096);
+                    reference->prepareToPlay (timed.rate);
                     break;
                 case Action::restore:
                 {

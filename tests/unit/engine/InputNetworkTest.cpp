@@ -56,7 +56,7 @@ TEST_P (EngineInputNetwork, UnitImpulseAtThePredelayOutputPassesStraightThroughT
     for (int section = 0; section < 3; ++section)
         for (int line : { section, section + 3 })
             EXPECT_DOUBLE_EQ (
-                PI::delayLine (*p, line).buffer[(size_t) lastWrittenSlot (PI::delayLine (*p, line))],
+                PI::delayLine (*p, line).sampleAt (lastWrittenSlot (PI::delayLine (*p, line))),
                 pairInputs[section])
                 << "line " << line;
 

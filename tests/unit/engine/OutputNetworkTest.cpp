@@ -106,8 +106,8 @@ TEST_P (EngineOutputNetwork, ChannelSumsAndTheCentreFollowTheirDefinitions)
         const auto& lineA = PI::delayLine (*p, lastStageLineA);
         const auto& lineB = PI::delayLine (*p, tolvmark::network::cascadeLines[0][stages - 1].b);
         const double w = PI::cascadeLfo (*p, 0).phase / 10.0;
-        const double o1 = lineB.buffer[(size_t) lineB.readIndex] * (1.0 - w) * 0.5 +
-                          lineA.buffer[(size_t) lineA.readIndex] * (1.0 + w) * 0.5;
+        const double o1 = lineB.sampleAt (lineB.readIndex) * (1.0 - w) * 0.5 +
+                          lineA.sampleAt (lineA.readIndex) * (1.0 + w) * 0.5;
 
         // a' and b' are a and b in single precision: allow that rounding.
         const double tolerance = 1.2e-7 * (std::abs (a) + std::abs (b)) + 1e-300;
@@ -118,7 +118,7 @@ TEST_P (EngineOutputNetwork, ChannelSumsAndTheCentreFollowTheirDefinitions)
         const auto written = [&] (int line)
         {
             const auto& l = PI::delayLine (*p, line);
-            return l.buffer[(size_t) lastWrittenSlot (l)];
+            return l.sampleAt (lastWrittenSlot (l));
         };
         ASSERT_EQ (written (34), (a + cc) * matrixGain);
         ASSERT_EQ (written (35), (a - cc) * matrixGain);

@@ -219,7 +219,7 @@ TEST_P (EngineOverflowInside, AValueThatOverflowsAnywhereInTheBlockLeavesNothing
         auto& line = PI::delayLine (*p, n);
         ASSERT_LT (line.delaySamples + 64, 100 * 64);
         for (int i = 20; i < 20 + c.samples; ++i)
-            line.buffer[(size_t) line.readIndexFor ((line.writeIndex + i) % line.capacity)] = 1.0e39;
+            line.sampleAt (line.readIndexFor ((line.writeIndex + i) % line.capacity)) = 1.0e39;
     }
 
     auto block = noise<float> (2, 64, 7);

@@ -75,7 +75,7 @@ TEST_P (EngineTank, ShelvesZeroTinyValuesAndTheChainsGetTheNegatedShelfOutput)
         if (classic)
             y = PI::coefficientsOf (PI::lowShelfFilter (*p, column)).coefficients[0] * y;
         const auto& line = PI::delayLine (*p, firstLines[column]);
-        EXPECT_EQ (line.buffer[(size_t) lastWrittenSlot (line)], static_cast<double> (-y))
+        EXPECT_EQ (line.sampleAt (lastWrittenSlot (line)), static_cast<double> (-y))
             << "column " << column + 1;
     }
 
@@ -87,7 +87,7 @@ TEST_P (EngineTank, ShelvesZeroTinyValuesAndTheChainsGetTheNegatedShelfOutput)
         for (int column = 0; column < 3; ++column)
         {
             const auto& line = PI::delayLine (*p, firstLines[column]);
-            EXPECT_EQ (line.buffer[(size_t) lastWrittenSlot (line)], 0.0)
+            EXPECT_EQ (line.sampleAt (lastWrittenSlot (line)), 0.0)
                 << "input " << tiny << " column " << column + 1;
         }
     }
@@ -97,7 +97,7 @@ TEST_P (EngineTank, ShelvesZeroTinyValuesAndTheChainsGetTheNegatedShelfOutput)
     for (int column = 0; column < 3; ++column)
     {
         const auto& line = PI::delayLine (*p, firstLines[column]);
-        EXPECT_LT (line.buffer[(size_t) lastWrittenSlot (line)], 0.0) << "column " << column + 1;
+        EXPECT_LT (line.sampleAt (lastWrittenSlot (line)), 0.0) << "column " << column + 1;
     }
 }
 
