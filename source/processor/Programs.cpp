@@ -13,15 +13,6 @@ using namespace tolvmark;
 
 namespace
 {
-/** Parameter fed by each record entry: the record keeps the levels before the switches. */
-constexpr int parameterOfRecordEntry[16] = { kPredelay,    kDecay,          kLow,         kHigh,
-                                             kHighCut2,    kHighCut3,       kMix,         kBypass,
-                                             kLeftLevel,   kRightLevel,     kCenterLevel, kLeftSLevel,
-                                             kRightSLevel, kSurroundSwitch, kUseClassic,  kOversampling };
-
-/** Record entries in the order a program is applied: every parameter by index, the classic switch last. */
-constexpr int applicationOrder[16] = { 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 15, 14 };
-
 /** Milliseconds after construction during which program changes are ignored. */
 constexpr juce::uint32 programChangeGuardMs = 200;
 
@@ -265,7 +256,7 @@ bool readAttributeList (const unsigned char* p, const unsigned char* end,
 
         for (int k = 0; k <= kNumParameters; ++k)
         {
-            const auto* key = k < kNumParameters ? parameterKeys[(size_t) k] : curProgramKey;
+            const auto* key = k < kNumParameters ? parameterTable[(size_t) k].key : curProgramKey;
 
             if (std::strlen (key) == nameLength && std::memcmp (key, name, nameLength) == 0)
             {
@@ -322,16 +313,16 @@ void QuellorAudioProcessor::setCurrentProgram (int index)
     for (int i = 0; i < kNumParameters; ++i)
         before[i] = parameterValue (i);
 
-    int indexes[16];
-    float values[16];
-    for (int k = 0; k < 16; ++k)
+    int indexes[kNumParameters];
+    float values[kNumParameters];
+    for (int k = 0; k < kNumParameters; ++k)
     {
-        indexes[k] = parameterOfRecordEntry[applicationOrder[k]];
-        values[k] = (float) record.values[applicationOrder[k]];
+        indexes[k] = parameterApplicationOrder[(size_t) k];
+        values[k] = (float) record.values[parameterTable[(size_t) indexes[k]].recordEntry];
     }
 
     // One change: no block hears half a program, and the network is cleared once.
-    applyParameterSet (indexes, values, 16);
+    applyParameterSet (indexes, values, kNumParameters);
 
     // Hosts keep their own copy of every value (JUCE's VST3 wrapper drops a host set that equals that
     // copy): tell them each value the program changed, as a preset load through the host would.
@@ -368,15 +359,13 @@ void QuellorAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
 {
     juce::XmlElement state (stateTag);
 
-    for (const auto entry : applicationOrder)
+    for (const auto index : parameterApplicationOrder)
     {
-        const auto index = parameterOfRecordEntry[entry];
-
         if (auto* flag = flagParameter (index))
-            state.setAttribute (parameterKeys[(size_t) index],
+            state.setAttribute (parameterTable[(size_t) index].key,
                                 flag->load (std::memory_order_relaxed) != 0 ? 1 : 0);
         else
-            state.setAttribute (parameterKeys[(size_t) index],
+            state.setAttribute (parameterTable[(size_t) index].key,
                                 (double) floatParameter (index)->load (std::memory_order_relaxed));
     }
 
@@ -433,10 +422,8 @@ void QuellorAudioProcessor::setStateInformation (const void* data, int sizeInByt
     float clipped[kNumParameters];
     int count = 0;
 
-    for (const auto entry : applicationOrder)
+    for (const auto index : parameterApplicationOrder)
     {
-        const auto index = parameterOfRecordEntry[entry];
-
         if (values[index].has_value())
         {
             indexes[count] = index;
