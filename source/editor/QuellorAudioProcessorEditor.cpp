@@ -428,7 +428,7 @@ void QuellorAudioProcessorEditor::buttonClicked (juce::Button* button)
 //==============================================================================
 float QuellorAudioProcessorEditor::levelValueForDecibels (double decibels) noexcept
 {
-    return (float) std::pow (10.0, (decibels - 6.0) / 20.0);
+    return levelValueOf (decibels);
 }
 
 float QuellorAudioProcessorEditor::decibelsForLevelValue (float value) noexcept
@@ -438,7 +438,7 @@ float QuellorAudioProcessorEditor::decibelsForLevelValue (float value) noexcept
     if (!(value >= 0.0f))
         return -std::numeric_limits<float>::infinity();
 
-    return 20.0f * std::log10 (value) + 6.0f;
+    return levelDecibels (value);
 }
 
 //==============================================================================

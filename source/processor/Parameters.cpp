@@ -1,5 +1,5 @@
 // The parameter rules that need code, independent of any processor: the step rules that turn a stored
-// value into a table index and the display texts (declared in Parameters.h, beside
+// value into a table index, the level formula and the display texts (declared in Parameters.h, beside
 // the table of parameter facts). The processor's side of the parameters (storing, retuning, the host's
 // calls) is ProcessorParameters.cpp.
 
@@ -29,15 +29,17 @@ int quarterStep (float v) noexcept
 
 juce::String oversamplingText (float v)
 {
-    const double value = v;
+    return juce::String (densityStagesOf (v)) + " x";
+}
 
-    if (value < 0.24)
-        return "1 x";
-    if (value < 0.49)
-        return "2 x";
-    if (value < 0.74)
-        return "3 x";
-    return "4 x";
+float levelDecibels (float v) noexcept
+{
+    return 20.0f * std::log10 (v) + 6.0f;
+}
+
+float levelValueOf (double decibels) noexcept
+{
+    return (float) std::pow (10.0, (decibels - 6.0) / 20.0);
 }
 
 juce::String parameterText (int index, float v)
@@ -65,7 +67,7 @@ juce::String parameterText (int index, float v)
         case TextRule::mixPercent:
             return juce::String (v * 100.0f, 2) + " %";
         case TextRule::levelDecibels:
-            return juce::String (20.0f * std::log10 (v) + 6.0f, 2) + " dB";
+            return juce::String (levelDecibels (v), 2) + " dB";
         case TextRule::densityStages:
             return oversamplingText (v);
         case TextRule::switchWords:

@@ -51,8 +51,8 @@ enum class TextRule
     highMultiplier,       ///< highMultipliers[quarter step], " x"; the last step reads "max"
     highCutKiloHertz,     ///< v x 8 + 5, " kHz"
     mixPercent,           ///< v x 100, " %"
-    levelDecibels,        ///< 20 log10(v) + 6, " dB"
-    densityStages,        ///< "1 x" .. "4 x" (oversamplingText)
+    levelDecibels,        ///< levelDecibels (v), " dB"
+    densityStages,        ///< "1 x" .. "4 x" (densityStagesOf)
     switchWords           ///< the word for set or clear
 };
 
@@ -192,7 +192,33 @@ int quarterStep (float v) noexcept;
 /** The display text of parameter 0..15 for the stored value v (flags pass 0 or 1); blank otherwise. */
 juce::String parameterText (int index, float v);
 
+/** Oversampling values below these (compared in double precision) run 1, 2 and 3 density stages;
+    values from the last one on run 4. */
+inline constexpr std::array<double, 3> densityStageThresholds{ 0.24, 0.49, 0.74 };
+
+/** The density stage count 1..4 that the oversampling value v names (its text, and the stages the
+    cascade runs for a factor between the whole steps). NaN gives 4. */
+constexpr int densityStagesOf (float v) noexcept
+{
+    const double value = v;
+    int stages = 1;
+    for (const auto threshold : densityStageThresholds)
+    {
+        if (value < threshold)
+            return stages;
+        ++stages;
+    }
+    return stages;
+}
+
 /** The stage-count text of the oversampling parameter ("1 x" .. "4 x"). */
 juce::String oversamplingText (float v);
 
+/** The level in dB that a level value v shows: 20 log10(v) + 6, in single precision (0 gives minus
+    infinity). Any thread; no allocation. */
+float levelDecibels (float v) noexcept;
+
+/** The level value that carries a level in dB: 10^((dB - 6) / 20), computed in double precision and
+    rounded to float. Any thread; no allocation. */
+float levelValueOf (double decibels) noexcept;
 } // namespace tolvmark
