@@ -1,6 +1,6 @@
 // The processor's side of the parameters: the host's index-based calls (names, values, texts,
 // defaults), storing a value and retuning what depends on it, and applying a set of values as one
-// change. The parameter table they use (keys, step rules, texts) is Parameters.cpp.
+// change. The parameter table they read (keys, defaults, kinds, texts) is Parameters.h and .cpp.
 
 #include "processor/QuellorAudioProcessor.h"
 
