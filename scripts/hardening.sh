@@ -8,7 +8,7 @@
 # Stops at the first failing step with a non-zero exit; prints the time of every step at the end.
 # Measured from clean build directories at -j6 on a shared 8-core machine: ASan+UBSan 326 s (build 183,
 # tests 143), TSan 176 s (build 134, tests 42), fuzzing 35 s build (about 50 s more for the wrapper
-# targets) + 4 x the fuzz seconds, soak 82 s; about 24 minutes with the defaults.
+# targets) + 5 x the fuzz seconds, soak 82 s; about 27 minutes with the defaults.
 #
 # Usage: scripts/hardening.sh [fuzz-seconds-per-fuzzer] [soak-seconds-of-audio]   (defaults 180 and 3600)
 # Environment: TOLVMARK_JOBS (parallel build jobs, default nproc), TOLVMARK_BUILD_ROOT (where the

@@ -280,28 +280,27 @@ void QuellorAudioProcessorEditor::resized()
 std::array<QuellorAudioProcessorEditor::ParameterBinding, 15>
 QuellorAudioProcessorEditor::parameterBindings() noexcept
 {
-    using Conversion = ParameterBinding::Conversion;
     constexpr int noIndex = -1;
 
     // In the order the refresh moves the controls. The meter only shows the input level; the high-cut
-    // fader drives both high-cut parameters.
-    // slider, button, conversion, index [, second index, sends, display, display on drag start]
+    // fader drives both high-cut parameters. How each converts its value follows from its parameter.
+    // slider, button, index [, second index, sends, display, display on drag start]
     return { {
-        { &decaySlider, nullptr, Conversion::plain, kDecay },
-        { &lowSlider, nullptr, Conversion::plain, kLow },
-        { &highSlider, nullptr, Conversion::plain, kHigh },
-        { &delaySlider, nullptr, Conversion::plain, kPredelay },
-        { &meterSlider, nullptr, Conversion::plain, kInputMeter, noIndex, false },
-        { &highcutSlider, nullptr, Conversion::plain, kHighCut2, kHighCut3, true, &highcutLabel },
-        { &mixSlider, nullptr, Conversion::plain, kMix, noIndex, true, &mixLabel, true },
-        { nullptr, &modernVintageButton, Conversion::onOff, kUseClassic },
-        { nullptr, &surroundButton, Conversion::onOff, kSurroundSwitch },
-        { nullptr, &bypassButton, Conversion::onOff, kBypass },
-        { &leftLevelSlider, nullptr, Conversion::decibels, kLeftLevel },
-        { &rightLevelSlider, nullptr, Conversion::decibels, kRightLevel },
-        { &centerLevelSlider, nullptr, Conversion::decibels, kCenterLevel },
-        { &leftSLevelSlider, nullptr, Conversion::decibels, kLeftSLevel },
-        { &rightSLevelSlider, nullptr, Conversion::decibels, kRightSLevel },
+        { &decaySlider, nullptr, kDecay },
+        { &lowSlider, nullptr, kLow },
+        { &highSlider, nullptr, kHigh },
+        { &delaySlider, nullptr, kPredelay },
+        { &meterSlider, nullptr, kInputMeter, noIndex, false },
+        { &highcutSlider, nullptr, kHighCut2, kHighCut3, true, &highcutLabel },
+        { &mixSlider, nullptr, kMix, noIndex, true, &mixLabel, true },
+        { nullptr, &modernVintageButton, kUseClassic },
+        { nullptr, &surroundButton, kSurroundSwitch },
+        { nullptr, &bypassButton, kBypass },
+        { &leftLevelSlider, nullptr, kLeftLevel },
+        { &rightLevelSlider, nullptr, kRightLevel },
+        { &centerLevelSlider, nullptr, kCenterLevel },
+        { &leftSLevelSlider, nullptr, kLeftSLevel },
+        { &rightSLevelSlider, nullptr, kRightSLevel },
     } };
 }
 
@@ -315,9 +314,22 @@ QuellorAudioProcessorEditor::sendingBinding (const juce::Component* control) noe
     return std::nullopt;
 }
 
+QuellorAudioProcessorEditor::ParameterBinding::Conversion
+QuellorAudioProcessorEditor::ParameterBinding::conversion() const noexcept
+{
+    if (isFlagParameter (index))
+        return Conversion::onOff;
+
+    if (juce::isPositiveAndBelow (index, (int) kNumParameters) &&
+        parameterTable[(size_t) index].text == TextRule::levelDecibels)
+        return Conversion::decibels;
+
+    return Conversion::plain;
+}
+
 float QuellorAudioProcessorEditor::ParameterBinding::valueToSend() const noexcept
 {
-    switch (conversion)
+    switch (conversion())
     {
         case Conversion::plain:
             return (float) slider->getValue();
@@ -332,7 +344,7 @@ float QuellorAudioProcessorEditor::ParameterBinding::valueToSend() const noexcep
 
 void QuellorAudioProcessorEditor::ParameterBinding::show (float storedValue) const
 {
-    switch (conversion)
+    switch (conversion())
     {
         case Conversion::plain:
             slider->setValue ((double) storedValue, juce::dontSendNotification);
@@ -416,7 +428,7 @@ void QuellorAudioProcessorEditor::buttonClicked (juce::Button* button)
 //==============================================================================
 float QuellorAudioProcessorEditor::levelValueForDecibels (double decibels) noexcept
 {
-    return (float) std::pow (10.0, (decibels - 6.0) / 20.0);
+    return levelValueOf (decibels);
 }
 
 float QuellorAudioProcessorEditor::decibelsForLevelValue (float value) noexcept
@@ -426,7 +438,7 @@ float QuellorAudioProcessorEditor::decibelsForLevelValue (float value) noexcept
     if (!(value >= 0.0f))
         return -std::numeric_limits<float>::infinity();
 
-    return 20.0f * std::log10 (value) + 6.0f;
+    return levelDecibels (value);
 }
 
 //==============================================================================

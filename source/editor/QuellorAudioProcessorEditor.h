@@ -96,7 +96,6 @@ private:
 
         juce::Slider* slider;            ///< the control when it is a slider, else nullptr
         juce::Button* button;            ///< the control when it is a switch, else nullptr
-        Conversion conversion;           ///< how its value converts
         int index;                       ///< the parameter sent to first; the refresh shows this one
         int secondIndex = -1;            ///< a parameter sent the same value and gestures next, or -1
         bool sends = true;               ///< false for a display that only shows the processor's value
@@ -108,6 +107,9 @@ private:
         {
             return slider != nullptr ? static_cast<juce::Component*> (slider) : button;
         }
+
+        /** How the value converts: by the kind and text of `index` in the parameter table. */
+        Conversion conversion() const noexcept;
 
         /** The value the control sends to its parameter(s), converted from what it shows. */
         float valueToSend() const noexcept;

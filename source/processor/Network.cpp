@@ -250,14 +250,7 @@ int QuellorAudioProcessor::cascadeStagesFor (double factor, float oversamplingVa
         return 1;
 
     // Between the steps (and at 5), run the stage count that the parameter's text names.
-    const double value = oversamplingValue;
-    if (value < 0.24)
-        return 1;
-    if (value < 0.49)
-        return 2;
-    if (value < 0.74)
-        return 3;
-    return 4;
+    return densityStagesOf (oversamplingValue);
 }
 
 //==============================================================================

@@ -1,6 +1,7 @@
-// The parameter table itself, independent of any processor: the step rules that turn a stored value
-// into a table index and the display texts (declared in Parameters.h). The processor's side of the
-// parameters (storing, retuning, the host's calls) is ProcessorParameters.cpp.
+// The parameter rules that need code, independent of any processor: the step rules that turn a stored
+// value into a table index, the level formula and the display texts (declared in Parameters.h, beside
+// the table of parameter facts). The processor's side of the parameters (storing, retuning, the host's
+// calls) is ProcessorParameters.cpp.
 
 #include "processor/Parameters.h"
 
@@ -28,53 +29,51 @@ int quarterStep (float v) noexcept
 
 juce::String oversamplingText (float v)
 {
-    const double value = v;
+    return juce::String (densityStagesOf (v)) + " x";
+}
 
-    if (value < 0.24)
-        return "1 x";
-    if (value < 0.49)
-        return "2 x";
-    if (value < 0.74)
-        return "3 x";
-    return "4 x";
+float levelDecibels (float v) noexcept
+{
+    return 20.0f * std::log10 (v) + 6.0f;
+}
+
+float levelValueOf (double decibels) noexcept
+{
+    return (float) std::pow (10.0, (decibels - 6.0) / 20.0);
 }
 
 juce::String parameterText (int index, float v)
 {
-    switch (index)
+    if (index < 0 || index >= kNumParameters)
+        return {};
+
+    const auto& facts = parameterTable[(size_t) index];
+
+    switch (facts.text)
     {
-        case kPredelay:
+        case TextRule::predelayMilliseconds:
             return juce::String (v * 120.0f, 2) + " ms";
-        case kDecay:
+        case TextRule::decayTime:
             return juce::String (decayTimes[(size_t) decayStep (v)], 2) + " s";
-        case kLow:
+        case TextRule::lowMultiplier:
             return juce::String (lowMultipliers[(size_t) quarterStep (v)], 2) + " x";
-        case kHigh:
+        case TextRule::highMultiplier:
         {
             const int step = quarterStep (v);
             return step == 3 ? juce::String ("max") : juce::String (highMultipliers[(size_t) step], 2) + " x";
         }
-        case kHighCut2:
-        case kHighCut3:
+        case TextRule::highCutKiloHertz:
             return juce::String (v * 8.0f + 5.0f, 2) + " kHz";
-        case kMix:
+        case TextRule::mixPercent:
             return juce::String (v * 100.0f, 2) + " %";
-        case kBypass:
-            return v != 0.0f ? "OFF" : "ON";
-        case kUseClassic:
-            return v != 0.0f ? "classic" : "modern";
-        case kLeftLevel:
-        case kRightLevel:
-        case kCenterLevel:
-        case kLeftSLevel:
-        case kRightSLevel:
-            return juce::String (20.0f * std::log10 (v) + 6.0f, 2) + " dB";
-        case kSurroundSwitch:
-            return v != 0.0f ? "reversed" : "normal";
-        case kOversampling:
+        case TextRule::levelDecibels:
+            return juce::String (levelDecibels (v), 2) + " dB";
+        case TextRule::densityStages:
             return oversamplingText (v);
-        default:
-            return {};
+        case TextRule::switchWords:
+            return v != 0.0f ? facts.whenSet : facts.whenClear;
     }
+
+    return {};
 }
 } // namespace tolvmark

@@ -3,6 +3,7 @@
 #include <juce_core/juce_core.h>
 
 #include <array>
+#include <cstdint>
 
 /** The plug-in's parameter indexes, keys, defaults, lookup tables and display texts.
 
@@ -34,25 +35,130 @@ enum ParameterIndex : int
     kNumParameters = 16
 };
 
-/** The keys of parameters 0..15: host parameter names, saved-state attribute names and parameter IDs. */
-inline constexpr std::array<const char*, kNumParameters> parameterKeys{
-    "predelay",       "decay",       "low",       "high",       "fhighcut2",   "fhighcut3",  "fmix",
-    "bypass",         "use_classic", "leftlevel", "rightlevel", "centerlevel", "leftslevel", "rightslevel",
-    "surroundswitch", "oversampling"
+/** How a parameter keeps its value: a float as it is sent, or a switch stored as 0 or 1. */
+enum class ParameterKind
+{
+    continuous, ///< a float in 0..1
+    flag        ///< a switch: any value other than 0 stores 1
 };
+
+/** How a parameter's display text is made from its stored value (see parameterText). */
+enum class TextRule
+{
+    predelayMilliseconds, ///< v x 120, " ms"
+    decayTime,            ///< decayTimes[decay step], " s"
+    lowMultiplier,        ///< lowMultipliers[quarter step], " x"
+    highMultiplier,       ///< highMultipliers[quarter step], " x"; the last step reads "max"
+    highCutKiloHertz,     ///< v x 8 + 5, " kHz"
+    mixPercent,           ///< v x 100, " %"
+    levelDecibels,        ///< levelDecibels (v), " dB"
+    densityStages,        ///< "1 x" .. "4 x" (densityStagesOf)
+    switchWords           ///< the word for set or clear
+};
+
+/** Everything fixed about one host parameter. */
+struct ParameterFacts
+{
+    const char* key;          ///< host name, host ID and saved-state attribute
+    float defaultValue;       ///< reported to the host
+    float initialValue;       ///< held after construction (not the default, not a program)
+    ParameterKind kind;       ///< float or flag
+    TextRule text;            ///< how its text is made
+    int recordEntry;          ///< its place among the sixteen values of a program record
+    bool appliedLast = false; ///< stored after all others when a set of values is applied (and saved last)
+    const char* whenSet = nullptr;   ///< text of a set flag
+    const char* whenClear = nullptr; ///< text of a clear flag
+};
+
+/** The facts of parameters 0..15, in index order. */
+inline constexpr std::array<ParameterFacts, kNumParameters> parameterTable{ {
+    // key, default, initial, kind, text, record entry [, applied last, set, clear]
+    { "predelay", 1.0f / 3.0f, 0.0f, ParameterKind::continuous, TextRule::predelayMilliseconds, 0 },
+    { "decay", 0.5f, 0.5f, ParameterKind::continuous, TextRule::decayTime, 1 },
+    { "low", 0.25f, 0.5f, ParameterKind::continuous, TextRule::lowMultiplier, 2 },
+    { "high", 1.0f, 1.0f, ParameterKind::continuous, TextRule::highMultiplier, 3 },
+    { "fhighcut2", 0.75f, 0.75f, ParameterKind::continuous, TextRule::highCutKiloHertz, 4 },
+    { "fhighcut3", 0.75f, 0.75f, ParameterKind::continuous, TextRule::highCutKiloHertz, 5 },
+    { "fmix", 1.0f, 1.0f, ParameterKind::continuous, TextRule::mixPercent, 6 },
+    { "bypass", 0.0f, 0.0f, ParameterKind::flag, TextRule::switchWords, 7, false, "OFF", "ON" },
+    { "use_classic", 1.0f, 1.0f, ParameterKind::flag, TextRule::switchWords, 14, true, "classic", "modern" },
+    { "leftlevel", 0.5f, 0.5f, ParameterKind::continuous, TextRule::levelDecibels, 8 },
+    { "rightlevel", 0.5f, 0.5f, ParameterKind::continuous, TextRule::levelDecibels, 9 },
+    { "centerlevel", 0.5f, 0.5f, ParameterKind::continuous, TextRule::levelDecibels, 10 },
+    { "leftslevel", 0.5f, 0.5f, ParameterKind::continuous, TextRule::levelDecibels, 11 },
+    { "rightslevel", 0.5f, 0.5f, ParameterKind::continuous, TextRule::levelDecibels, 12 },
+    { "surroundswitch", 1.0f, 0.0f, ParameterKind::flag, TextRule::switchWords, 13, false, "reversed",
+      "normal" },
+    { "oversampling", 0.75f, 0.0f, ParameterKind::continuous, TextRule::densityStages, 15 },
+} };
 
 /** The name reported for the meter slot (index 16). */
 inline constexpr const char* inputMeterName = "not in use";
 
-/** Defaults reported to the host, in index order. */
-inline constexpr std::array<float, kNumParameters> parameterDefaults{
-    1.0f / 3.0f, 0.5f, 0.25f, 1.0f, 0.75f, 0.75f, 1.0f, 0.0f, 1.0f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 1.0f, 0.75f
-};
+/** The meter slot's value after construction. */
+inline constexpr float initialInputMeterValue = 0.0f;
 
-/** Values the processor holds after construction (not the defaults, not a program), indexes 0..16. */
-inline constexpr std::array<float, kNumParameters + 1> initialParameterValues{
-    0.0f, 0.5f, 0.5f, 1.0f, 0.75f, 0.75f, 1.0f, 0.0f, 1.0f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.0f, 0.0f, 0.0f
-};
+/** True for the parameters stored as flags (bypass, classic, surround); false outside 0..15. */
+constexpr bool isFlagParameter (int index) noexcept
+{
+    return index >= 0 && index < kNumParameters && parameterTable[(size_t) index].kind == ParameterKind::flag;
+}
+
+/** The value parameter `index` (0..16) holds after construction. */
+constexpr float initialValueOf (int index) noexcept
+{
+    return index == kInputMeter ? initialInputMeterValue : parameterTable[(size_t) index].initialValue;
+}
+
+/** The initial value of a flag parameter as its stored byte. */
+constexpr std::uint8_t initialFlagOf (int index) noexcept
+{
+    return initialValueOf (index) != 0.0f ? 1 : 0;
+}
+
+/** The order in which a whole set of values is stored (a program, a restored state) and in which the
+    state names them: every parameter by index, those marked appliedLast after the others. */
+inline constexpr std::array<int, kNumParameters> parameterApplicationOrder = []
+{
+    std::array<int, kNumParameters> order{};
+    size_t n = 0;
+    for (const bool last : { false, true })
+        for (int index = 0; index < kNumParameters; ++index)
+            if (parameterTable[(size_t) index].appliedLast == last)
+                order[n++] = index;
+    return order;
+}();
+
+namespace detail
+{
+constexpr bool recordEntriesArePermutation() noexcept
+{
+    bool seen[kNumParameters]{};
+    for (const auto& facts : parameterTable)
+    {
+        if (facts.recordEntry < 0 || facts.recordEntry >= kNumParameters || seen[facts.recordEntry])
+            return false;
+        seen[facts.recordEntry] = true;
+    }
+    return true;
+}
+
+constexpr bool flagsHaveWordsAndOthersNone() noexcept
+{
+    for (const auto& facts : parameterTable)
+    {
+        const bool flag = facts.kind == ParameterKind::flag;
+        const bool words =
+            facts.text == TextRule::switchWords && facts.whenSet != nullptr && facts.whenClear != nullptr;
+        if (flag != words || (!flag && (facts.whenSet != nullptr || facts.whenClear != nullptr)))
+            return false;
+    }
+    return true;
+}
+} // namespace detail
+
+static_assert (detail::recordEntriesArePermutation(), "each record entry feeds exactly one parameter");
+static_assert (detail::flagsHaveWordsAndOthersNone(), "flags, and only flags, show a word for each state");
 
 /** Decay times in seconds, by decay step (for the text). */
 inline constexpr std::array<float, 16> decayTimes{ 0.4f, 0.6f, 0.8f, 1.0f, 1.2f, 1.5f, 1.8f, 2.0f,
@@ -68,12 +174,6 @@ inline constexpr std::array<float, 4> lowMultipliers{ 0.5f, 1.0f, 1.5f, 2.0f };
 inline constexpr std::array<float, 4> lowShelfValues{ -3.0f, 0.0f, 1.5f, 3.0f };
 inline constexpr std::array<float, 4> highMultipliers{ 0.25f, 0.33f, 0.5f, 1.0f };
 inline constexpr std::array<float, 4> highShelfValues{ -12.0f, -9.0f, -6.0f, -1.4f };
-
-/** True for the three switch parameters (bypass, classic, surround), which are stored as flags. */
-constexpr bool isFlagParameter (int index) noexcept
-{
-    return index == kBypass || index == kUseClassic || index == kSurroundSwitch;
-}
 
 /** A finite value brought into the normalised range: values above 1 give 1, values below 0 give 0, and
     so does -0, so that every stored value acts exactly as a value in 0..1 (and saves as one). */
@@ -92,6 +192,33 @@ int quarterStep (float v) noexcept;
 /** The display text of parameter 0..15 for the stored value v (flags pass 0 or 1); blank otherwise. */
 juce::String parameterText (int index, float v);
 
+/** Oversampling values below these (compared in double precision) run 1, 2 and 3 density stages;
+    values from the last one on run 4. */
+inline constexpr std::array<double, 3> densityStageThresholds{ 0.24, 0.49, 0.74 };
+
+/** The density stage count 1..4 that the oversampling value v names (its text, and the stages the
+    cascade runs for a factor between the whole steps). NaN gives 4. */
+constexpr int densityStagesOf (float v) noexcept
+{
+    const double value = v;
+    int stages = 1;
+    for (const auto threshold : densityStageThresholds)
+    {
+        if (value < threshold)
+            return stages;
+        ++stages;
+    }
+    return stages;
+}
+
 /** The stage-count text of the oversampling parameter ("1 x" .. "4 x"). */
 juce::String oversamplingText (float v);
+
+/** The level in dB that a level value v shows: 20 log10(v) + 6, in single precision (0 gives minus
+    infinity). Any thread; no allocation. */
+float levelDecibels (float v) noexcept;
+
+/** The level value that carries a level in dB: 10^((dB - 6) / 20), computed in double precision and
+    rounded to float. Any thread; no allocation. */
+float levelValueOf (double decibels) noexcept;
 } // namespace tolvmark

@@ -1,6 +1,6 @@
 // The processor's side of the parameters: the host's index-based calls (names, values, texts,
 // defaults), storing a value and retuning what depends on it, and applying a set of values as one
-// change. The parameter table they use (keys, step rules, texts) is Parameters.cpp.
+// change. The parameter table they read (keys, defaults, kinds, texts) is Parameters.h and .cpp.
 
 #include "processor/QuellorAudioProcessor.h"
 
@@ -10,56 +10,51 @@ JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE ("-Wdeprecated-declarations")
 
 using namespace tolvmark;
 
+const QuellorAudioProcessor::ParameterStorage* QuellorAudioProcessor::storageOf (int index) noexcept
+{
+    using P = QuellorAudioProcessor;
+
+    // The named members, by parameter index (the meter last).
+    static constexpr ParameterStorage storage[kNumParameters + 1] = {
+        { &P::predelay, nullptr },     { &P::decay, nullptr },       { &P::low, nullptr },
+        { &P::high, nullptr },         { &P::fhighcut2, nullptr },   { &P::fhighcut3, nullptr },
+        { &P::fmix, nullptr },         { nullptr, &P::bypass },      { nullptr, &P::useClassic },
+        { &P::leftLevel, nullptr },    { &P::rightLevel, nullptr },  { &P::centerLevel, nullptr },
+        { &P::leftSLevel, nullptr },   { &P::rightSLevel, nullptr }, { nullptr, &P::surroundSwitch },
+        { &P::oversampling, nullptr }, { &P::inputMeter, nullptr },
+    };
+
+    static_assert (
+        []
+        {
+            for (int i = 0; i <= kNumParameters; ++i)
+            {
+                const auto& s = storage[i];
+                if ((s.value == nullptr) == (s.flag == nullptr) || (s.flag != nullptr) != isFlagParameter (i))
+                    return false;
+
+                for (int j = 0; j < i; ++j)
+                    if ((s.value != nullptr && s.value == storage[j].value) ||
+                        (s.flag != nullptr && s.flag == storage[j].flag))
+                        return false;
+            }
+            return true;
+        }(),
+        "every parameter has one member of the kind the parameter table gives, and no member serves two");
+
+    return juce::isPositiveAndBelow (index, kNumParameters + 1) ? &storage[index] : nullptr;
+}
+
 std::atomic<float>* QuellorAudioProcessor::floatParameter (int index) noexcept
 {
-    switch (index)
-    {
-        case kPredelay:
-            return &predelay;
-        case kDecay:
-            return &decay;
-        case kLow:
-            return &low;
-        case kHigh:
-            return &high;
-        case kHighCut2:
-            return &fhighcut2;
-        case kHighCut3:
-            return &fhighcut3;
-        case kMix:
-            return &fmix;
-        case kLeftLevel:
-            return &leftLevel;
-        case kRightLevel:
-            return &rightLevel;
-        case kCenterLevel:
-            return &centerLevel;
-        case kLeftSLevel:
-            return &leftSLevel;
-        case kRightSLevel:
-            return &rightSLevel;
-        case kOversampling:
-            return &oversampling;
-        case kInputMeter:
-            return &inputMeter;
-        default:
-            return nullptr;
-    }
+    const auto* storage = storageOf (index);
+    return storage != nullptr && storage->value != nullptr ? &(this->*(storage->value)) : nullptr;
 }
 
 std::atomic<std::uint8_t>* QuellorAudioProcessor::flagParameter (int index) noexcept
 {
-    switch (index)
-    {
-        case kBypass:
-            return &bypass;
-        case kUseClassic:
-            return &useClassic;
-        case kSurroundSwitch:
-            return &surroundSwitch;
-        default:
-            return nullptr;
-    }
+    const auto* storage = storageOf (index);
+    return storage != nullptr && storage->flag != nullptr ? &(this->*(storage->flag)) : nullptr;
 }
 
 float QuellorAudioProcessor::parameterValue (int index) const noexcept
@@ -83,7 +78,7 @@ int QuellorAudioProcessor::getNumParameters()
 const juce::String QuellorAudioProcessor::getParameterName (int index)
 {
     if (index >= 0 && index < kNumParameters)
-        return parameterKeys[(size_t) index];
+        return parameterTable[(size_t) index].key;
 
     if (index == kInputMeter)
         return inputMeterName;
@@ -94,7 +89,7 @@ const juce::String QuellorAudioProcessor::getParameterName (int index)
 juce::String QuellorAudioProcessor::getParameterID (int index)
 {
     if (index >= 0 && index < kNumParameters)
-        return parameterKeys[(size_t) index];
+        return parameterTable[(size_t) index].key;
 
     return juce::String (index);
 }
@@ -115,7 +110,7 @@ const juce::String QuellorAudioProcessor::getParameterText (int index)
 float QuellorAudioProcessor::getParameterDefaultValue (int index)
 {
     if (index >= 0 && index < kNumParameters)
-        return parameterDefaults[(size_t) index];
+        return parameterTable[(size_t) index].defaultValue;
 
     return 0.0f;
 }

@@ -1,11 +1,12 @@
 #include "processor/QuellorAudioProcessor.h"
 
-#include <cmath>
-#include <cstring>
-#include <limits>
-#include <optional>
+#include "processor/StateBlock.h"
 
-// Factory programs, program names and the saved-state block.
+#include <array>
+#include <cstring>
+
+// Factory programs, program names and the processor's side of the saved state (the block itself is
+// StateBlock.cpp).
 
 JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE ("-Wdeprecated-declarations")
 
@@ -13,30 +14,11 @@ using namespace tolvmark;
 
 namespace
 {
-/** Parameter fed by each record entry: the record keeps the levels before the switches. */
-constexpr int parameterOfRecordEntry[16] = { kPredelay,    kDecay,          kLow,         kHigh,
-                                             kHighCut2,    kHighCut3,       kMix,         kBypass,
-                                             kLeftLevel,   kRightLevel,     kCenterLevel, kLeftSLevel,
-                                             kRightSLevel, kSurroundSwitch, kUseClassic,  kOversampling };
-
-/** Record entries in the order a program is applied: every parameter by index, the classic switch last. */
-constexpr int applicationOrder[16] = { 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 15, 14 };
-
 /** Milliseconds after construction during which program changes are ignored. */
 constexpr juce::uint32 programChangeGuardMs = 200;
 
 /** Longest program name in UTF-8 bytes (the name field holds a terminator after it). */
 constexpr size_t maxProgramNameBytes = sizeof (ProgramRecord::name) - 1;
-
-/** Magic number of the state block (the layout of juce::AudioProcessor::copyXmlToBinary). */
-constexpr juce::uint32 stateMagic = 0x21324356;
-
-/** Tag of the state element, and the text every state block starts with after its two words. */
-constexpr const char* stateTag = "Tolvmark";
-constexpr const char* stateTextStart = "<?xml version=\"1.0\" encoding=\"UTF-8\"?> <Tolvmark";
-
-/** Attribute of the current program index in the state element. */
-constexpr const char* curProgramKey = "curProgram";
 
 struct FactoryProgram
 {
@@ -77,206 +59,6 @@ void storeProgramName (char (&field)[sizeof (ProgramRecord::name)], const char* 
     std::memcpy (field, text, length);
 }
 
-juce::uint32 readLittleEndian32 (const unsigned char* bytes) noexcept
-{
-    return (juce::uint32) bytes[0] | ((juce::uint32) bytes[1] << 8) | ((juce::uint32) bytes[2] << 16) |
-           ((juce::uint32) bytes[3] << 24);
-}
-
-/** True when the `length` bytes are well-formed UTF-8 without a zero byte. */
-bool isWellFormedUtf8 (const unsigned char* bytes, size_t length) noexcept
-{
-    size_t i = 0;
-
-    while (i < length)
-    {
-        const auto lead = bytes[i];
-
-        if (lead == 0)
-            return false;
-
-        if (lead < 0x80)
-        {
-            ++i;
-            continue;
-        }
-
-        size_t extra = 0;
-        juce::uint32 codePoint = 0;
-
-        if ((lead & 0xe0) == 0xc0)
-        {
-            extra = 1;
-            codePoint = lead & 0x1fu;
-        }
-        else if ((lead & 0xf0) == 0xe0)
-        {
-            extra = 2;
-            codePoint = lead & 0x0fu;
-        }
-        else if ((lead & 0xf8) == 0xf0)
-        {
-            extra = 3;
-            codePoint = lead & 0x07u;
-        }
-        else
-        {
-            return false;
-        }
-
-        if (extra >= length - i)
-            return false;
-
-        for (size_t k = 1; k <= extra; ++k)
-        {
-            const auto next = bytes[i + k];
-
-            if ((next & 0xc0) != 0x80)
-                return false;
-
-            codePoint = (codePoint << 6) | (next & 0x3fu);
-        }
-
-        static constexpr juce::uint32 smallestOfLength[] = { 0, 0x80, 0x800, 0x10000 };
-
-        if (codePoint < smallestOfLength[extra] || codePoint > 0x10ffff ||
-            (codePoint >= 0xd800 && codePoint <= 0xdfff))
-            return false;
-
-        i += extra + 1;
-    }
-
-    return true;
-}
-
-/** Reads a number written as optional sign, digits with an optional fraction and an optional exponent
-    (nothing else, no blanks). Answers nullopt for any other text and for a value that is not a finite
-    single-precision number. */
-std::optional<double> readNumber (const unsigned char* text, size_t length)
-{
-    constexpr size_t maxNumberLength = 64;
-
-    if (length == 0 || length > maxNumberLength)
-        return std::nullopt;
-
-    const auto isDigit = [] (unsigned char c) { return c >= '0' && c <= '9'; };
-    size_t i = 0;
-
-    if (text[i] == '-' || text[i] == '+')
-        ++i;
-
-    size_t mantissaDigits = 0;
-    while (i < length && isDigit (text[i]))
-        ++i, ++mantissaDigits;
-
-    if (i < length && text[i] == '.')
-        for (++i; i < length && isDigit (text[i]); ++i)
-            ++mantissaDigits;
-
-    if (mantissaDigits == 0)
-        return std::nullopt;
-
-    if (i < length && (text[i] == 'e' || text[i] == 'E'))
-    {
-        ++i;
-
-        if (i < length && (text[i] == '-' || text[i] == '+'))
-            ++i;
-
-        size_t exponentDigits = 0;
-        while (i < length && isDigit (text[i]))
-            ++i, ++exponentDigits;
-
-        if (exponentDigits == 0 || exponentDigits > 4)
-            return std::nullopt;
-    }
-
-    if (i != length)
-        return std::nullopt;
-
-    char buffer[maxNumberLength + 1]{};
-    std::memcpy (buffer, text, length);
-    juce::CharPointer_ASCII reader (buffer);
-    const auto value = juce::CharacterFunctions::readDoubleValue (reader);
-
-    if (!std::isfinite (value) || std::abs (value) > (double) std::numeric_limits<float>::max())
-        return std::nullopt;
-
-    return value;
-}
-
-/** One attribute of the state element: where its value's text lies in the block. */
-struct AttributeText
-{
-    const unsigned char* value = nullptr;
-    size_t length = 0;
-};
-
-/** Reads the attribute list of the state element, from just after its tag to the end of the text,
-    which must be ` name="value"` items and then "/>". Values may not hold '"', '<', '&' or control
-    characters (the state's values are plain numbers, so no entity is ever written). Known attributes
-    (the parameter keys, then curProgram) are filled into `found`; others are passed over. Answers
-    false when the text is not in this form or a known attribute appears twice. */
-bool readAttributeList (const unsigned char* p, const unsigned char* end,
-                        AttributeText (&found)[kNumParameters + 1])
-{
-    const auto isNameChar = [] (unsigned char c)
-    {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
-               c == '-' || c == '.' || c == ':';
-    };
-
-    for (;;)
-    {
-        if (end - p == 2 && p[0] == '/' && p[1] == '>')
-            return true;
-
-        if (p == end || *p != ' ')
-            return false;
-
-        const auto* name = ++p;
-        while (p != end && isNameChar (*p))
-            ++p;
-
-        const auto nameLength = (size_t) (p - name);
-
-        if (nameLength == 0 || (*name >= '0' && *name <= '9') || *name == '-' || *name == '.')
-            return false;
-
-        if (end - p < 2 || p[0] != '=' || p[1] != '"')
-            return false;
-
-        p += 2;
-        const auto* value = p;
-
-        while (p != end && *p != '"')
-        {
-            if (*p == '<' || *p == '&' || *p < 0x20 || *p == 0x7f)
-                return false;
-
-            ++p;
-        }
-
-        if (p == end)
-            return false;
-
-        const auto valueLength = (size_t) (p - value);
-        ++p;
-
-        for (int k = 0; k <= kNumParameters; ++k)
-        {
-            const auto* key = k < kNumParameters ? parameterKeys[(size_t) k] : curProgramKey;
-
-            if (std::strlen (key) == nameLength && std::memcmp (key, name, nameLength) == 0)
-            {
-                if (found[k].value != nullptr)
-                    return false;
-
-                found[k] = { value, valueLength };
-            }
-        }
-    }
-}
 } // namespace
 
 //==============================================================================
@@ -322,16 +104,16 @@ void QuellorAudioProcessor::setCurrentProgram (int index)
     for (int i = 0; i < kNumParameters; ++i)
         before[i] = parameterValue (i);
 
-    int indexes[16];
-    float values[16];
-    for (int k = 0; k < 16; ++k)
+    int indexes[kNumParameters];
+    float values[kNumParameters];
+    for (int k = 0; k < kNumParameters; ++k)
     {
-        indexes[k] = parameterOfRecordEntry[applicationOrder[k]];
-        values[k] = (float) record.values[applicationOrder[k]];
+        indexes[k] = parameterApplicationOrder[(size_t) k];
+        values[k] = (float) record.values[parameterTable[(size_t) indexes[k]].recordEntry];
     }
 
     // One change: no block hears half a program, and the network is cleared once.
-    applyParameterSet (indexes, values, 16);
+    applyParameterSet (indexes, values, kNumParameters);
 
     // Hosts keep their own copy of every value (JUCE's VST3 wrapper drops a host set that equals that
     // copy): tell them each value the program changed, as a preset load through the host would.
@@ -366,91 +148,45 @@ void QuellorAudioProcessor::changeProgramName (int index, const juce::String& ne
 //==============================================================================
 void QuellorAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
 {
-    juce::XmlElement state (stateTag);
+    std::array<float, kNumParameters> values{};
+    for (int index = 0; index < kNumParameters; ++index)
+        values[(size_t) index] = parameterValue (index);
 
-    for (const auto entry : applicationOrder)
-    {
-        const auto index = parameterOfRecordEntry[entry];
-
-        if (auto* flag = flagParameter (index))
-            state.setAttribute (parameterKeys[(size_t) index],
-                                flag->load (std::memory_order_relaxed) != 0 ? 1 : 0);
-        else
-            state.setAttribute (parameterKeys[(size_t) index],
-                                (double) floatParameter (index)->load (std::memory_order_relaxed));
-    }
-
-    state.setAttribute (curProgramKey, curProgram.load (std::memory_order_relaxed));
-
-    copyXmlToBinary (state, destData);
+    writeStateBlock (values, curProgram.load (std::memory_order_relaxed), destData);
 }
 
 void QuellorAudioProcessor::setStateInformation (const void* data, int sizeInBytes)
 {
-    // Only the layout getStateInformation writes is accepted: magic, length word, the header and one
-    // self-closing element on one line, a terminating zero. Everything is checked and read before
-    // anything is applied, so a block that is not valid changes nothing.
-    if (data == nullptr || sizeInBytes < 9)
+    // Everything is checked and read before anything is applied, so a block that is not valid changes
+    // nothing.
+    if (sizeInBytes <= 0)
         return;
 
-    const auto* bytes = static_cast<const unsigned char*> (data);
-    const auto size = (size_t) sizeInBytes;
+    const auto settings = readStateBlock (data, (size_t) sizeInBytes, factoryPrograms.size());
 
-    if (readLittleEndian32 (bytes) != stateMagic || readLittleEndian32 (bytes + 4) != size - 9 ||
-        bytes[size - 1] != 0)
+    if (!settings.has_value())
         return;
 
-    const auto* text = bytes + 8;
-    const auto* textEnd = text + (size - 9);
-    const auto startLength = std::strlen (stateTextStart);
-
-    if ((size_t) (textEnd - text) < startLength || std::memcmp (text, stateTextStart, startLength) != 0)
-        return;
-
-    AttributeText found[kNumParameters + 1];
-
-    if (!isWellFormedUtf8 (text, (size_t) (textEnd - text)) ||
-        !readAttributeList (text + startLength, textEnd, found))
-        return;
-
-    std::optional<double> values[kNumParameters];
-
-    for (int index = 0; index < kNumParameters; ++index)
-        if (found[index].value != nullptr)
-            values[index] = readNumber (found[index].value, found[index].length);
-
-    std::optional<int> program;
-
-    if (const auto& programText = found[kNumParameters]; programText.value != nullptr)
-        if (const auto number = readNumber (programText.value, programText.length))
-            if (*number == std::floor (*number) && *number >= 0.0 &&
-                *number < (double) factoryPrograms.size())
-                program = (int) *number;
-
-    // Every value is normalised: a value outside 0..1 (only a damaged or edited block has one) is
-    // brought into range, so that host and processor agree on it.
     int indexes[kNumParameters];
-    float clipped[kNumParameters];
+    float values[kNumParameters];
     int count = 0;
 
-    for (const auto entry : applicationOrder)
+    for (const auto index : parameterApplicationOrder)
     {
-        const auto index = parameterOfRecordEntry[entry];
-
-        if (values[index].has_value())
+        if (const auto& value = settings->values[(size_t) index]; value.has_value())
         {
             indexes[count] = index;
-            clipped[count] = juce::jlimit (0.0f, 1.0f, (float) *values[index]);
+            values[count] = *value;
             ++count;
         }
     }
 
     // One change, as a program is: no block runs between two of the restored values.
     if (count > 0)
-        applyParameterSet (indexes, clipped, count);
+        applyParameterSet (indexes, values, count);
 
-    if (program.has_value())
-        curProgram.store (*program, std::memory_order_relaxed);
+    if (settings->program.has_value())
+        curProgram.store (*settings->program, std::memory_order_relaxed);
 }
 
 JUCE_END_IGNORE_WARNINGS_GCC_LIKE

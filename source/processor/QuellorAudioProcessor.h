@@ -180,25 +180,38 @@ private:
     //==============================================================================
     // Parameter values, indexes 0..16. Written by host, editor and program threads, read by the audio
     // thread and the editor timer: every value is an independent atomic scalar (relaxed ordering).
-    std::atomic<float> predelay{ tolvmark::initialParameterValues[tolvmark::kPredelay] };
-    std::atomic<float> decay{ tolvmark::initialParameterValues[tolvmark::kDecay] };
-    std::atomic<float> low{ tolvmark::initialParameterValues[tolvmark::kLow] };
-    std::atomic<float> high{ tolvmark::initialParameterValues[tolvmark::kHigh] };
-    std::atomic<float> fhighcut2{ tolvmark::initialParameterValues[tolvmark::kHighCut2] };
-    std::atomic<float> fhighcut3{ tolvmark::initialParameterValues[tolvmark::kHighCut3] };
-    std::atomic<float> inputMeter{ 0.0f };
-    std::atomic<float> fmix{ tolvmark::initialParameterValues[tolvmark::kMix] };
-    std::atomic<float> oversampling{ tolvmark::initialParameterValues[tolvmark::kOversampling] };
-    std::atomic<std::uint8_t> bypass{ 0 };
-    std::atomic<std::uint8_t> useClassic{ 1 };
-    std::atomic<std::uint8_t> surroundSwitch{ 0 };
-    std::atomic<float> leftLevel{ tolvmark::initialParameterValues[tolvmark::kLeftLevel] };
-    std::atomic<float> rightLevel{ tolvmark::initialParameterValues[tolvmark::kRightLevel] };
-    std::atomic<float> centerLevel{ tolvmark::initialParameterValues[tolvmark::kCenterLevel] };
-    std::atomic<float> leftSLevel{ tolvmark::initialParameterValues[tolvmark::kLeftSLevel] };
-    std::atomic<float> rightSLevel{ tolvmark::initialParameterValues[tolvmark::kRightSLevel] };
+    std::atomic<float> predelay{ tolvmark::initialValueOf (tolvmark::kPredelay) };
+    std::atomic<float> decay{ tolvmark::initialValueOf (tolvmark::kDecay) };
+    std::atomic<float> low{ tolvmark::initialValueOf (tolvmark::kLow) };
+    std::atomic<float> high{ tolvmark::initialValueOf (tolvmark::kHigh) };
+    std::atomic<float> fhighcut2{ tolvmark::initialValueOf (tolvmark::kHighCut2) };
+    std::atomic<float> fhighcut3{ tolvmark::initialValueOf (tolvmark::kHighCut3) };
+    std::atomic<float> inputMeter{ tolvmark::initialValueOf (tolvmark::kInputMeter) };
+    std::atomic<float> fmix{ tolvmark::initialValueOf (tolvmark::kMix) };
+    std::atomic<float> oversampling{ tolvmark::initialValueOf (tolvmark::kOversampling) };
+    std::atomic<std::uint8_t> bypass{ tolvmark::initialFlagOf (tolvmark::kBypass) };
+    std::atomic<std::uint8_t> useClassic{ tolvmark::initialFlagOf (tolvmark::kUseClassic) };
+    std::atomic<std::uint8_t> surroundSwitch{ tolvmark::initialFlagOf (tolvmark::kSurroundSwitch) };
+    std::atomic<float> leftLevel{ tolvmark::initialValueOf (tolvmark::kLeftLevel) };
+    std::atomic<float> rightLevel{ tolvmark::initialValueOf (tolvmark::kRightLevel) };
+    std::atomic<float> centerLevel{ tolvmark::initialValueOf (tolvmark::kCenterLevel) };
+    std::atomic<float> leftSLevel{ tolvmark::initialValueOf (tolvmark::kLeftSLevel) };
+    std::atomic<float> rightSLevel{ tolvmark::initialValueOf (tolvmark::kRightSLevel) };
 
+    /** Where parameter 0..16 is stored: one of the two members, by the kind the parameter table gives. */
+    struct ParameterStorage
+    {
+        std::atomic<float> QuellorAudioProcessor::*value;
+        std::atomic<std::uint8_t> QuellorAudioProcessor::*flag;
+    };
+
+    /** The storage of parameter `index`, or nullptr outside 0..16. Any thread; no allocation. */
+    static const ParameterStorage* storageOf (int index) noexcept;
+
+    /** The float member of a float parameter (or the meter), else nullptr. Any thread; no allocation. */
     std::atomic<float>* floatParameter (int index) noexcept;
+
+    /** The flag member of a switch parameter, else nullptr. Any thread; no allocation. */
     std::atomic<std::uint8_t>* flagParameter (int index) noexcept;
 
     //==============================================================================

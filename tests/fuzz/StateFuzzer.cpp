@@ -1,4 +1,5 @@
-// libFuzzer target: the processor's setStateInformation on arbitrary bytes.
+// libFuzzer target: the processor's setStateInformation on arbitrary bytes. (StateBlockFuzzer.cpp runs
+// the block's reader and writer alone, many times faster.)
 //
 // Besides the sanitizers' own checks, every input must leave the processor in a state it can save,
 // with every value normalised and the program index in range, and the block it then saves must be

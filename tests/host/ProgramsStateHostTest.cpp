@@ -26,8 +26,7 @@ const auto& programNames = testdata::factoryProgramNames;
 
 // Program 4 ("Acoustic Guitar") and the values the processor holds right after construction, by index.
 const auto& acousticGuitar = testdata::factoryPrograms[4];
-const float initialValues[numParameters] = { 0.0f, 0.5f, 0.5f, 1.0f, 0.75f, 0.75f, 1.0f, 0.0f,
-                                             1.0f, 0.5f, 0.5f, 0.5f, 0.5f,  0.5f,  0.0f, 0.0f };
+const auto& initialValues = testdata::initialParameterValues;
 
 // Program 3 ("Drum Room") by index, and values no program and no initial setting has.
 const auto& drumRoom = testdata::factoryPrograms[3];

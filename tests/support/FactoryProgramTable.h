@@ -1,7 +1,7 @@
 #pragma once
 
-// The plug-in's parameter keys and its ten factory programs, written out independently of the plug-in's
-// own table, for the tests and benchmarks that check or set a program's values.
+// The plug-in's parameter keys, defaults and initial values and its ten factory programs, written out
+// independently of the plug-in's own table, for the tests and benchmarks that check or set them.
 //
 // The values here are in parameter index order (0..15, the classic switch at 8). The plug-in's own
 // program records keep another order: the five levels at entries 8..12, the surround switch at 13 and
@@ -14,6 +14,14 @@ inline constexpr const char* parameterKeys[16] = {
     "bypass",         "use_classic", "leftlevel", "rightlevel", "centerlevel", "leftslevel", "rightslevel",
     "surroundswitch", "oversampling"
 };
+
+/** The defaults reported to the host, by index. */
+inline constexpr float parameterDefaults[16] = { 0.33333334f, 0.5f, 0.25f, 1.0f, 0.75f, 0.75f, 1.0f, 0.0f,
+                                                 1.0f,        0.5f, 0.5f,  0.5f, 0.5f,  0.5f,  1.0f, 0.75f };
+
+/** The values a processor holds right after construction (no program applied), by index. */
+inline constexpr float initialParameterValues[16] = { 0.0f, 0.5f, 0.5f, 1.0f, 0.75f, 0.75f, 1.0f, 0.0f,
+                                                      1.0f, 0.5f, 0.5f, 0.5f, 0.5f,  0.5f,  0.0f, 0.0f };
 
 inline constexpr const char* factoryProgramNames[10] = {
     "Standard",        "Female Vocal Hall", "Female Vocal Room", "Drum Room",    "Acoustic Guitar",

@@ -1,13 +1,16 @@
 // The processor's fixed answers, bus-layout rule and parameter set.
 
+#include "FactoryProgramTable.h"
 #include "ProcessorFixture.h"
 #include "processor/QuellorAudioProcessor.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <vector>
 
 JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE ("-Wdeprecated-declarations")
 
@@ -119,26 +122,64 @@ TEST (ProcessorIdentity, AnswersTheHostsFixedQuestions)
 }
 
 //==============================================================================
+namespace
+{
+/** What each parameter must be beyond its key, default and initial value (testdata's tables), written
+    out here independently of the plug-in's table: the text a new processor shows, whether it is a switch,
+    and its place in a program record. */
+struct ExpectedParameter
+{
+    const char* initialText;
+    bool flag;
+    int recordEntry;
+};
+
+const ExpectedParameter expectedParameters[kNumParameters] = {
+    { "0.00 ms", false, 0 },   // predelay
+    { "2.00 s", false, 1 },    // decay
+    { "1.00 x", false, 2 },    // low
+    { "max", false, 3 },       // high
+    { "11.00 kHz", false, 4 }, // fhighcut2
+    { "11.00 kHz", false, 5 }, // fhighcut3
+    { "100.00 %", false, 6 },  // fmix
+    { "ON", true, 7 },         // bypass
+    { "classic", true, 14 },   // use_classic
+    { "-0.02 dB", false, 8 },  // leftlevel
+    { "-0.02 dB", false, 9 },  // rightlevel
+    { "-0.02 dB", false, 10 }, // centerlevel
+    { "-0.02 dB", false, 11 }, // leftslevel
+    { "-0.02 dB", false, 12 }, // rightslevel
+    { "normal", true, 13 },    // surroundswitch
+    { "1 x", false, 15 },      // oversampling
+};
+
+/** The parameters that are switches, or else floats (the meter slot among them), by the expectations. */
+std::vector<int> expectedIndexes (bool flags)
+{
+    std::vector<int> indexes;
+    for (int i = 0; i < kNumParameters; ++i)
+        if (expectedParameters[i].flag == flags)
+            indexes.push_back (i);
+    if (!flags)
+        indexes.push_back (kInputMeter);
+    return indexes;
+}
+} // namespace
+
 TEST (Parameters, NamesDefaultsAndConstructorValues)
 {
     auto processor = makeProcessor();
     ASSERT_EQ (processor->getNumParameters(), 16);
 
-    const char* names[] = { "predelay",    "decay",       "low",        "high",        "fhighcut2",
-                            "fhighcut3",   "fmix",        "bypass",     "use_classic", "leftlevel",
-                            "rightlevel",  "centerlevel", "leftslevel", "rightslevel", "surroundswitch",
-                            "oversampling" };
-    const float defaults[] = { 0.33333334f, 0.5f, 0.25f, 1.0f, 0.75f, 0.75f, 1.0f, 0.0f,
-                               1.0f,        0.5f, 0.5f,  0.5f, 0.5f,  0.5f,  1.0f, 0.75f };
-    const float initial[] = { 0.0f, 0.5f, 0.5f, 1.0f, 0.75f, 0.75f, 1.0f, 0.0f,
-                              1.0f, 0.5f, 0.5f, 0.5f, 0.5f,  0.5f,  0.0f, 0.0f };
-
     for (int i = 0; i < 16; ++i)
     {
-        EXPECT_EQ (processor->getParameterName (i), names[i]) << i;
-        EXPECT_EQ (processor->getParameterID (i), names[i]) << i;
-        EXPECT_EQ (processor->getParameterDefaultValue (i), defaults[i]) << i;
-        EXPECT_EQ (processor->getParameter (i), initial[i]) << i;
+        const auto& expected = expectedParameters[i];
+        const auto* key = testdata::parameterKeys[i];
+        EXPECT_EQ (processor->getParameterName (i), key) << i;
+        EXPECT_EQ (processor->getParameterID (i), key) << i;
+        EXPECT_EQ (processor->getParameterDefaultValue (i), testdata::parameterDefaults[i]) << i;
+        EXPECT_EQ (processor->getParameter (i), testdata::initialParameterValues[i]) << i;
+        EXPECT_EQ (processor->getParameterText (i), expected.initialText) << i;
     }
 
     EXPECT_EQ (processor->getParameterName (16), "not in use");
@@ -153,6 +194,26 @@ TEST (Parameters, NamesDefaultsAndConstructorValues)
         EXPECT_EQ (processor->getParameter (outside), 0.0f) << outside;
         EXPECT_EQ (processor->getParameterDefaultValue (outside), 0.0f) << outside;
     }
+}
+
+TEST (Parameters, TheTableHoldsWhatNoHostCallShows)
+{
+    // Whether a parameter is a switch, where a program record keeps it and the order a set of values is
+    // applied in: the programs, the state and the editor read these from the table.
+    for (int i = 0; i < kNumParameters; ++i)
+    {
+        const auto& facts = parameterTable[(size_t) i];
+        EXPECT_EQ (facts.kind == ParameterKind::flag, expectedParameters[i].flag) << i;
+        EXPECT_EQ (isFlagParameter (i), expectedParameters[i].flag) << i;
+        EXPECT_EQ (facts.recordEntry, expectedParameters[i].recordEntry) << i;
+    }
+
+    EXPECT_FALSE (isFlagParameter (kInputMeter));
+    EXPECT_FALSE (isFlagParameter (-1));
+
+    // Every parameter by index, the classic switch last.
+    const std::array<int, kNumParameters> order{ 0, 1, 2, 3, 4, 5, 6, 7, 9, 10, 11, 12, 13, 14, 15, 8 };
+    EXPECT_EQ (parameterApplicationOrder, order);
 }
 
 struct TextCase
@@ -211,7 +272,7 @@ TEST (Parameters, FlagsStoreOneForAnyNonZeroValueIncludingNaN)
     auto processor = makeProcessor();
     const float nan = std::numeric_limits<float>::quiet_NaN();
 
-    for (int index : std::initializer_list<int>{ kBypass, kUseClassic, kSurroundSwitch })
+    for (const int index : expectedIndexes (true))
     {
         processor->setParameter (index, 0.3f);
         EXPECT_EQ (processor->getParameter (index), 1.0f) << index;
@@ -245,9 +306,7 @@ TEST (Parameters, FloatsOutsideTheRangeAreClippedAndNonFiniteValuesAreIgnored)
                            { -tiniest, 0.0f }, { -0.0f, 0.0f },   { tiniest, tiniest },
                            { 0.0f, 0.0f },     { 1.0f, 1.0f },    { 0.99999994f, 0.99999994f } };
 
-    for (int index : std::initializer_list<int>{ kPredelay, kDecay, kLow, kHigh, kHighCut2, kHighCut3, kMix,
-                                                 kLeftLevel, kRightLevel, kCenterLevel, kLeftSLevel,
-                                                 kRightSLevel, kOversampling, (int) kInputMeter })
+    for (const int index : expectedIndexes (false))
     {
         for (const auto& c : cases)
         {
