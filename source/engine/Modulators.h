@@ -162,7 +162,8 @@ template <bool classic> inline void QuellorAudioProcessor::stepDiffuserLfo() noe
             if (lfo.phase == 1.0)
             {
                 retuneLine (diffuserLines[0].b, (lfo.accumulator * 0.0027 + 0.062083333) / factor + stepSize);
-                retuneLine (diffuserLines[1].b, stepSize + (lfo.accumulator * (-0.00075) + 0.017083333) / factor);
+                retuneLine (diffuserLines[1].b,
+                            stepSize + (lfo.accumulator * (-0.00075) + 0.017083333) / factor);
                 if (lfo.accumulator > 1.0)
                     lfo.direction = -1;
             }
@@ -183,7 +184,8 @@ template <bool classic> inline void QuellorAudioProcessor::stepDiffuserLfo() noe
             if (lfo.phase == -1.0)
             {
                 retuneLine (diffuserLines[0].b, (lfo.accumulator * 0.003 + 0.062083333) / factor + stepSize);
-                retuneLine (diffuserLines[1].b, stepSize + (lfo.accumulator * (-0.0075) + 0.017083333) / factor);
+                retuneLine (diffuserLines[1].b,
+                            stepSize + (lfo.accumulator * (-0.0075) + 0.017083333) / factor);
                 if (lfo.accumulator < -1.0)
                     lfo.direction = 1;
             }

@@ -73,7 +73,8 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
     // Delay lines are written and read in runs of samples (see LineCursors.h); each loop below has its
     // own set of lines.
     listCascadeLoopLines();
-    tolvmark::LineRuns networkRuns{ network::networkLoopLines.data(), (int) network::networkLoopLines.size() };
+    tolvmark::LineRuns networkRuns{ network::networkLoopLines.data(),
+                                    (int) network::networkLoopLines.size() };
     tolvmark::LineRuns cascadeRuns{ cascadeLoopLines, numCascadeLoopLines };
     tolvmark::LineRuns outputRuns{ network::outputDelayLines, 5 };
 
