@@ -68,7 +68,10 @@ public:
     /** Runs the reverb on one block in place. Audio thread; no allocation, no lock. */
     void processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midi) override;
 
-    /** The same algorithm on double host samples. Audio thread; no allocation, no lock. */
+    /** The same algorithm on double host samples. No host calls it: the processor does not support
+        double precision (supportsDoublePrecisionProcessing keeps JUCE's false), so the format wrappers
+        always pass float blocks; the tests call it to read the engine's output without float rounding.
+        Audio thread; no allocation, no lock. */
     void processBlock (juce::AudioBuffer<double>& buffer, juce::MidiBuffer& midi) override;
 
     /** Returns 10 seconds. Any thread. */
