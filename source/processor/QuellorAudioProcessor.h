@@ -198,11 +198,11 @@ private:
     SimpleDelay delayLinesAboveAllpass[45]; // delay lines 24..68
     Lowpass4 bandLimitFilters[2];
     Lowpass highCutFilters[5];
-    Mixer mixers[9];
+    Mixer mixers[tolvmark::network::numMixers];
     InlineIIRFilter highShelfFilters[3];
     InlineIIRFilter classicToneFilter;
     InlineIIRFilter lowShelfFilters[3];
-    WireBuffer wireBuffers[9];
+    WireBuffer wireBuffers[tolvmark::network::numWireBuffers];
 
     /** Delay line n (0..68) by its number. */
     SimpleDelay& delayLine (int n) noexcept
