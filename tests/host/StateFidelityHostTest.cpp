@@ -17,12 +17,11 @@ constexpr int blockSize = 256;
 
 juce::AudioProcessorParameter* hostedParameter (juce::AudioPluginInstance& plugin, const juce::String& key)
 {
-    for (auto* parameter : plugin.getParameters())
-        if (parameter->getName (64) == key)
-            return parameter;
+    auto* parameter = hostkit::findParameter (plugin, key);
+    if (parameter == nullptr)
+        ADD_FAILURE() << "no parameter " << key;
 
-    ADD_FAILURE() << "no parameter " << key;
-    return nullptr;
+    return parameter;
 }
 
 /** Sets a hosted parameter as a host's control does. */
