@@ -89,15 +89,6 @@ const auto& tolvmarkPrograms = testdata::factoryPrograms;
 
 const auto& programNames = testdata::factoryProgramNames;
 
-juce::AudioProcessorParameter* findParameter (juce::AudioPluginInstance& plugin, const char* key)
-{
-    for (auto* parameter : plugin.getParameters())
-        if (parameter->getName (64) == key)
-            return parameter;
-
-    return nullptr;
-}
-
 //==============================================================================
 /** One loaded, prepared plug-in with its input noise and its block buffer. */
 class Subject
@@ -217,7 +208,7 @@ std::unique_ptr<Subject> loadTolvmark (const Options& options, double rate, int 
     instance->setCurrentProgram (program);
     for (int index = 0; index < 16; ++index)
     {
-        auto* parameter = findParameter (*instance, tolvmarkKeys[index]);
+        auto* parameter = hostkit::findParameter (*instance, tolvmarkKeys[index]);
         if (parameter == nullptr)
         {
             error = juce::String ("no hosted parameter ") + tolvmarkKeys[index];

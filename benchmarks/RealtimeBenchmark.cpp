@@ -108,14 +108,6 @@ bool makeThisThreadRealtime()
 
 std::atomic<bool> realtimeGranted{ false };
 
-juce::AudioProcessorParameter* findParameter (juce::AudioPluginInstance& plugin, const char* key)
-{
-    for (auto* parameter : plugin.getParameters())
-        if (parameter->getName (64) == key)
-            return parameter;
-    return nullptr;
-}
-
 /** Switches one setting between two values, one call per change. Any thread: JUCE's VST3 hosting
     queues the value for the next block. */
 class Switcher
@@ -123,7 +115,8 @@ class Switcher
 public:
     Switcher (juce::AudioPluginInstance& pluginToUse, Change changeToMake)
         : plugin (pluginToUse), change (changeToMake),
-          parameter (findParameter (plugin, change == Change::predelay ? "predelay" : "oversampling"))
+          parameter (
+              hostkit::findParameter (plugin, change == Change::predelay ? "predelay" : "oversampling"))
     {
     }
 

@@ -1,11 +1,18 @@
 #!/usr/bin/env bash
 # Installs the dependencies, builds the plug-ins (VST3, LV2, Standalone) and runs the bundled dry test
 # sound through the built VST3, loaded with JUCE's own plug-in hosting as a host would load it.
+# It builds only the three formats and the render tool. The build folder is configured as the test
+# command configures it (tests and benchmarks on), so scripts/test.sh run later in the same folder
+# builds everything else and reuses what this built.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 
 "$root/scripts/install-deps.sh"
-"$root/scripts/build.sh" "$root/build"
+
+jobs="$(nproc 2>/dev/null || echo 4)"
+(cd "$root" && cmake --preset release -B "$root/build" -DTOLVMARK_BUILD_HOST_TOOLS=ON)
+cmake --build "$root/build" --parallel "$jobs" \
+    --target Tolvmark_VST3 Tolvmark_LV2 Tolvmark_Standalone tolvmark_render
 
 artefacts="$root/build/Tolvmark_artefacts/Release"
 dry="$root/resources/demo/dry.wav"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs everything the project needs on Debian 12 (bookworm): JUCE 7 from Debian, the compilers,
 # patch (for cmake/patches), the test and benchmark libraries, Xvfb for the editor tests, Debian's
-# LV2 tools and binutils (nm for the check of the plug-ins' exported symbols).
+# LV2 tools, binutils (nm for the check of the plug-ins' exported symbols) and clang-format 14 (the
+# format check, scripts/format.sh).
 set -euo pipefail
 
 packages=(
@@ -9,7 +10,7 @@ packages=(
     xvfb xauth fonts-dejavu-core
     libgtest-dev googletest libbenchmark-dev
     lilv-utils sordi lv2-dev
-    clang-14 libclang-rt-14-dev
+    clang-14 libclang-rt-14-dev clang-format
 )
 
 if [ "$(id -u)" -eq 0 ]; then

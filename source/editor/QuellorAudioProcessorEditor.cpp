@@ -220,7 +220,6 @@ QuellorAudioProcessorEditor::QuellorAudioProcessorEditor (QuellorAudioProcessor&
 
     contentComponent.addAndMakeVisible (tolvButton);
     tolvButton.setBounds (26, 28, 95, 52);
-    tolvButton.addListener (this);
 
     contentComponent.addAndMakeVisible (bypassButton);
     setUpToggle (bypassButton, *this, { 147, 280, 30, 30 });

@@ -15,7 +15,8 @@ struct CrossfadeLfo
 };
 
 /** Values the modulators use every sample that only change with parameters, worked out at the block
-    head (the same operations the per-sample rules name, so the same results). Audio thread. */
+    head with the same operations, in the same order, as a per-sample computation would use, so the
+    results are the same to the bit. Audio thread. */
 struct ModulatorConstants
 {
     double cascadeOffset = 0.0;      // 0.02 / F: added to the cascade lines' times

@@ -6,6 +6,7 @@
 // them through this header. See docs/engine.md for the signal flow.
 
 #include <array>
+#include <cstddef>
 
 namespace tolvmark::network
 {
@@ -72,6 +73,10 @@ inline constexpr int idleMixers[2] = { 0, 6 };
 inline constexpr int inputCompanderBuffer = 7;
 inline constexpr int outputCompanderBuffer = 8;
 
+/** Number of mixers and of work buffers. */
+inline constexpr int numMixers = 9;
+inline constexpr int numWireBuffers = 9;
+
 //==============================================================================
 // The lines each loop of the block renderer ticks once per sample.
 
@@ -96,4 +101,90 @@ inline constexpr std::array<int, 21> networkLoopLines = []
 
 /** The most lines the cascade loop ticks (four stages in each column). */
 inline constexpr int maxCascadeLoopLines = 3 * 4 * 2;
+
+//==============================================================================
+// The map checks itself at compile time: every delay line, mixer and work buffer has exactly one role
+// (or is idle). Each function returns the first member that is not named exactly once, the number of
+// members when a role names one outside the range, or -1 when the map is whole; a failing check shows
+// the value.
+
+namespace mapcheck
+{
+template <int count> struct Uses
+{
+    int times[count]{};
+    bool outOfRange = false;
+
+    constexpr void add (int member) noexcept
+    {
+        if (member < 0 || member >= count)
+            outOfRange = true;
+        else
+            ++times[member];
+    }
+
+    constexpr void add (TwinLines lines) noexcept
+    {
+        add (lines.a);
+        add (lines.b);
+    }
+
+    template <typename Member, int size> constexpr void add (const Member (&members)[size]) noexcept
+    {
+        for (const auto& member : members)
+            add (member);
+    }
+
+    constexpr int firstNotNamedOnce() const noexcept
+    {
+        if (outOfRange)
+            return count;
+        for (int member = 0; member < count; ++member)
+            if (times[member] != 1)
+                return member;
+        return -1;
+    }
+};
+
+constexpr int firstLineNotNamedOnce() noexcept
+{
+    Uses<numLines> uses;
+    uses.add (diffuserLines);
+    uses.add (predelayLine);
+    uses.add (longTapLines);
+    uses.add (tankChains);
+    uses.add (cascadeLines);
+    uses.add (outputDelayLines);
+    uses.add (idleLines);
+    return uses.firstNotNamedOnce();
+}
+
+constexpr int firstMixerNotNamedOnce() noexcept
+{
+    Uses<numMixers> uses;
+    uses.add (tankMixers);
+    uses.add (tapSumMixer);
+    uses.add (cascadeInputMixers);
+    uses.add (idleMixers);
+    return uses.firstNotNamedOnce();
+}
+
+constexpr int firstWireBufferNotNamedOnce() noexcept
+{
+    Uses<numWireBuffers> uses;
+    uses.add (tankBuffers);
+    uses.add (tapSumBuffer);
+    uses.add (cascadeInputBuffers);
+    uses.add (inputCompanderBuffer);
+    uses.add (outputCompanderBuffer);
+    return uses.firstNotNamedOnce();
+}
+} // namespace mapcheck
+
+static_assert (mapcheck::firstLineNotNamedOnce() == -1,
+               "a delay line 0..68 has no role or more than one (or a role names a line outside 0..68)");
+static_assert (mapcheck::firstMixerNotNamedOnce() == -1,
+               "a mixer 0..8 has no role or more than one (or a role names a mixer outside 0..8)");
+static_assert (mapcheck::firstWireBufferNotNamedOnce() == -1,
+               "a work buffer 0..8 has no role or more than one (or a role names a buffer outside 0..8)");
 } // namespace tolvmark::network

@@ -18,16 +18,6 @@
 using namespace tolvmark;
 namespace network = tolvmark::network;
 
-namespace
-{
-/** Host channel pointers of one block, by channel count (1, 2, 6 or 10; none for any other count). */
-template <typename SampleType> struct HostChannels
-{
-    SampleType* channel[10]{};
-    int count = 0;
-};
-} // namespace
-
 void QuellorAudioProcessor::updateMeter (float blockPeak) noexcept
 {
     if (blockPeak > meterPeak)
@@ -73,7 +63,8 @@ void QuellorAudioProcessor::renderSamples (SampleType* const* host, int numChann
     // Delay lines are written and read in runs of samples (see LineCursors.h); each loop below has its
     // own set of lines.
     listCascadeLoopLines();
-    tolvmark::LineRuns networkRuns{ network::networkLoopLines.data(), (int) network::networkLoopLines.size() };
+    tolvmark::LineRuns networkRuns{ network::networkLoopLines.data(),
+                                    (int) network::networkLoopLines.size() };
     tolvmark::LineRuns cascadeRuns{ cascadeLoopLines, numCascadeLoopLines };
     tolvmark::LineRuns outputRuns{ network::outputDelayLines, 5 };
 
@@ -310,6 +301,7 @@ void QuellorAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce
     renderBlock (buffer);
 }
 
+// Never called by a host (the processor does not support double precision); the tests use it.
 void QuellorAudioProcessor::processBlock (juce::AudioBuffer<double>& buffer, juce::MidiBuffer&)
 {
     renderBlock (buffer);

@@ -91,7 +91,7 @@ inline void QuellorAudioProcessor::runTapMixers (double& tapSumX, double (&colum
     };
 
     using namespace tolvmark::network;
-    tapSumX = mix (tapSumBuffer, tapSumMixer, t[2], t[5], t[11]); // T3, T6, T12
+    tapSumX = mix (tapSumBuffer, tapSumMixer, t[2], t[5], t[11]);                             // T3, T6, T12
     columnInputs[0] = mix (cascadeInputBuffers[0], cascadeInputMixers[0], t[0], t[4], t[8]);  // T1, T5, T9
     columnInputs[1] = mix (cascadeInputBuffers[1], cascadeInputMixers[1], t[1], t[7], t[10]); // T2, T8, T11
     columnInputs[2] = mix (cascadeInputBuffers[2], cascadeInputMixers[2], t[6], t[3], t[9]);  // T7, T4, T10

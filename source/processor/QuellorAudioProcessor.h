@@ -85,7 +85,10 @@ public:
     /** Runs the reverb on one block in place. Audio thread; no allocation, no lock. */
     void processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBuffer& midi) override;
 
-    /** The same algorithm on double host samples. Audio thread; no allocation, no lock. */
+    /** The same algorithm on double host samples. No host calls it: the processor does not support
+        double precision (supportsDoublePrecisionProcessing keeps JUCE's false), so the format wrappers
+        always pass float blocks; the tests call it to read the engine's output without float rounding.
+        Audio thread; no allocation, no lock. */
     void processBlock (juce::AudioBuffer<double>& buffer, juce::MidiBuffer& midi) override;
 
     /** Returns 10 seconds. Any thread. */
@@ -236,11 +239,11 @@ private:
     NetworkDelayLine delayLinesAboveAllpass[45]; // delay lines 24..68
     Lowpass4 bandLimitFilters[2];
     Lowpass highCutFilters[5];
-    Mixer mixers[9];
+    Mixer mixers[tolvmark::network::numMixers];
     InlineIIRFilter highShelfFilters[3];
     InlineIIRFilter classicToneFilter;
     InlineIIRFilter lowShelfFilters[3];
-    WireBuffer wireBuffers[9];
+    WireBuffer wireBuffers[tolvmark::network::numWireBuffers];
 
     /** Delay line n (0..68) by its number. */
     SimpleDelay& delayLine (int n) noexcept

@@ -10,16 +10,6 @@ const char* const keys[] = { "predelay",    "decay",       "low",        "high",
                              "fhighcut3",   "fmix",        "bypass",     "use_classic", "leftlevel",
                              "rightlevel",  "centerlevel", "leftslevel", "rightslevel", "surroundswitch",
                              "oversampling" };
-
-/** The hosted parameter named `key`, or nullptr. */
-juce::AudioProcessorParameter* findParameter (juce::AudioPluginInstance& plugin, const juce::String& key)
-{
-    for (auto* parameter : plugin.getParameters())
-        if (parameter->getName (64) == key)
-            return parameter;
-
-    return nullptr;
-}
 } // namespace
 
 class BinaryIdentity : public ::testing::TestWithParam<BuiltPlugin>
@@ -48,7 +38,7 @@ TEST_P (BinaryIdentity, ExposesEverySixteenParameterWithItsKeyAndText)
 
     for (const auto* key : keys)
     {
-        auto* parameter = findParameter (*plugin, key);
+        auto* parameter = hostkit::findParameter (*plugin, key);
         ASSERT_NE (parameter, nullptr) << key;
     }
 
@@ -68,7 +58,7 @@ TEST_P (BinaryIdentity, ExposesEverySixteenParameterWithItsKeyAndText)
 
     for (const auto& c : cases)
     {
-        auto* parameter = findParameter (*plugin, c.key);
+        auto* parameter = hostkit::findParameter (*plugin, c.key);
         ASSERT_NE (parameter, nullptr) << c.key;
         parameter->setValue (c.value);
 

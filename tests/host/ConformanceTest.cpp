@@ -65,15 +65,6 @@ std::vector<juce::AudioProcessor::BusesLayout> layoutsFor (const BuiltPlugin& bu
     return { plugin.getBusesLayout() };
 }
 
-juce::AudioProcessorParameter* findParameter (juce::AudioPluginInstance& plugin, const juce::String& key)
-{
-    for (auto* parameter : plugin.getParameters())
-        if (parameter->getName (64) == key)
-            return parameter;
-
-    return nullptr;
-}
-
 /** The plug-in's sixteen own parameters, in index order (host-added parameters left out). */
 std::vector<juce::AudioProcessorParameter*> ownParameters (juce::AudioPluginInstance& plugin)
 {
@@ -87,7 +78,7 @@ std::vector<juce::AudioProcessorParameter*> ownParameters (juce::AudioPluginInst
 
     for (const auto* key : keys)
     {
-        auto* parameter = findParameter (plugin, key);
+        auto* parameter = hostkit::findParameter (plugin, key);
         EXPECT_NE (parameter, nullptr) << key;
         if (parameter != nullptr)
             parameters.push_back (parameter);
@@ -196,7 +187,7 @@ struct Rig
 
     void setParameter (const char* key, float value)
     {
-        auto* parameter = findParameter (*plugin, key);
+        auto* parameter = hostkit::findParameter (*plugin, key);
         ASSERT_NE (parameter, nullptr) << key;
         parameter->setValue (value);
     }

@@ -14,18 +14,10 @@ namespace
 constexpr double sampleRate = 44100.0;
 constexpr int blockSize = 512;
 
-juce::AudioProcessorParameter* findParameter (juce::AudioPluginInstance& plugin, const juce::String& key)
-{
-    for (auto* parameter : plugin.getParameters())
-        if (parameter->getName (64) == key)
-            return parameter;
-    return nullptr;
-}
-
 /** Sets a hosted parameter; the plug-in receives it with the next block. */
 void setParameter (juce::AudioPluginInstance& plugin, const char* key, float value)
 {
-    auto* parameter = findParameter (plugin, key);
+    auto* parameter = hostkit::findParameter (plugin, key);
     ASSERT_NE (parameter, nullptr) << key;
     parameter->setValue (value);
 }
@@ -323,8 +315,11 @@ TEST_P (EngineHost, SixtySecondsOfNoiseThroughEveryFactoryProgramStayFinite)
         EXPECT_TRUE (finite);
         EXPECT_GT (peak, 1e-3);
         for (int index = 0; index < 16; ++index)
-            EXPECT_NEAR (findParameter (*plugin, keys[index])->getValue(), programs[program][index], 1e-6)
-                << keys[index];
+        {
+            auto* parameter = hostkit::findParameter (*plugin, keys[index]);
+            ASSERT_NE (parameter, nullptr) << keys[index];
+            EXPECT_NEAR (parameter->getValue(), programs[program][index], 1e-6) << keys[index];
+        }
     }
 
     plugin->releaseResources();

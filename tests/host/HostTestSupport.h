@@ -44,12 +44,7 @@ inline std::vector<juce::AudioProcessorParameter*> ownParameters (juce::AudioPlu
 
     for (const auto* key : testdata::parameterKeys)
     {
-        juce::AudioProcessorParameter* found = nullptr;
-
-        for (auto* parameter : plugin.getParameters())
-            if (parameter->getName (64) == key)
-                found = parameter;
-
+        auto* found = hostkit::findParameter (plugin, key);
         EXPECT_NE (found, nullptr) << key;
         parameters.push_back (found);
     }

@@ -6,6 +6,7 @@
 #include "AudioTestSupport.h"
 #include "FactoryProgramTable.h"
 #include "HostTestSupport.h"
+#include "StateFidelityRender.h"
 
 #include <functional>
 #include <string>
@@ -17,12 +18,11 @@ constexpr int blockSize = 256;
 
 juce::AudioProcessorParameter* hostedParameter (juce::AudioPluginInstance& plugin, const juce::String& key)
 {
-    for (auto* parameter : plugin.getParameters())
-        if (parameter->getName (64) == key)
-            return parameter;
+    auto* parameter = hostkit::findParameter (plugin, key);
+    if (parameter == nullptr)
+        ADD_FAILURE() << "no parameter " << key;
 
-    ADD_FAILURE() << "no parameter " << key;
-    return nullptr;
+    return parameter;
 }
 
 /** Sets a hosted parameter as a host's control does. */
@@ -56,35 +56,12 @@ void runSilence (juce::AudioPluginInstance& plugin, int blocks, int numSamples =
     }
 }
 
-/** The output for an impulse on both inputs, a pause and a burst of noise. */
+/** The output for an impulse on both inputs, a pause and a burst of noise (0.2 s), in whole blocks as a
+    host sends them. */
 juce::AudioBuffer<float> render (juce::AudioPluginInstance& plugin, double sampleRate)
 {
-    const int numSamples = (int) (0.2 * sampleRate);
-    juce::AudioBuffer<float> output (2, numSamples);
-    juce::AudioBuffer<float> block (2, blockSize);
-    juce::MidiBuffer midi;
-    juce::Random random (5);
-
-    for (int start = 0; start < numSamples; start += blockSize)
-    {
-        const int n = juce::jmin (blockSize, numSamples - start);
-        block.clear();
-
-        for (int c = 0; c < 2; ++c)
-            for (int i = 0; i < n; ++i)
-            {
-                const int sample = start + i;
-                block.setSample (
-                    c, i, sample == 0 ? 1.0f : (sample > numSamples / 2 ? random.nextFloat() - 0.5f : 0.0f));
-            }
-
-        plugin.processBlock (block, midi);
-
-        for (int c = 0; c < 2; ++c)
-            output.copyFrom (c, start, block, c, 0, n);
-    }
-
-    return output;
+    return testsupport::renderImpulseThenNoise (plugin, (int) (0.2 * sampleRate), blockSize, 5,
+                                                testsupport::LastBlock::paddedWithSilence);
 }
 
 /** True when both renderings carry signal and are the same to the bit. */

@@ -5,9 +5,9 @@
 //
 // Everything here is written for readability, not speed: each building block is a small struct with
 // its own state, each engine stage is one function, and every operation keeps the precision and the
-// order of evaluation of the rules it implements (double unless a step says float). Nothing is shared
-// with the plug-in's sources except JUCE (the shelf designs and the denormal guard). The reference
-// makes the same choices as the plug-in where the rules leave a fault open:
+// order of evaluation the engine's results depend on (double unless the code says float). Nothing is
+// shared with the plug-in's sources except JUCE (the shelf designs and the denormal guard). It handles
+// the inputs a plain formula would get wrong the same way the plug-in does:
 // - a delay time that asks for a negative number of samples gives 0 samples (setDelayTime and
 //   setSampleRate), one that reaches the capacity gives capacity - 1 (setDelayTime only);
 // - the classic gain modulator reflects at +-1 like the modern one, with the block-head steps;
@@ -540,8 +540,8 @@ public:
         modulationDepth = 0.0095;
         meterPeak = 0.0f;
 
-        // The long taps and the high-cut filters follow the initial pre-delay and high-cut values, by the
-        // rules of a store.
+        // The long taps and the high-cut filters follow the initial pre-delay and high-cut values, as a
+        // store of those values sets them.
         lines[31].setDelayTime (static_cast<double> (predelay) + 0.1428);
         lines[32].setDelayTime (static_cast<double> (predelay) + 0.1513);
         for (auto& f : highCut)
@@ -801,14 +801,14 @@ private:
                                             { 0.240868, 0.496058757, 0.766423945, 1.052865884 } };
         static constexpr float shelfRatio[3] = { 0.6299605f, 0.7937f, 1.0f };
 
-        // 1. Factor.
+        // Oversampling factor 1..5.
         oversamplingFactor = static_cast<double> (oversampling * 4.0f + 1.0f);
 
-        // 2.-3. Decay step, pre-delay.
+        // The decay step (the row of the decay coefficients) and the pre-delay time.
         const int k = decayStepOf (decay);
         lines[24].setDelayTime (static_cast<double> (predelay));
 
-        // 4. Tank attenuations.
+        // Tank attenuations in dB: each column's, and each tap's as a share of its column's.
         const double c = static_cast<double> (decayCoefficients[k]);
         for (int j = 0; j < 3; ++j)
         {
@@ -817,7 +817,7 @@ private:
                 tankTapDb[j][p] = (c * K[j]) * L[j][p];
         }
 
-        // 5. Linear gains of mixers 1..5.
+        // Linear gains (powf, in float) of the first column's feedback input and of tap mixers 2..5.
         auto G = [] (double x) { return powf (10.0f, static_cast<float> (x * static_cast<double> (0.05f))); };
         mixers[1].raw[1] = G (tankColumnDb[0]);
         mixers[2].raw[0] = G (tankTapDb[0][1]);
@@ -833,12 +833,12 @@ private:
         mixers[5].raw[1] = G (tankTapDb[0][2]);
         mixers[5].raw[2] = G (tankTapDb[2][0]);
 
-        // 6. Tone filter.
+        // The classic voicing's tone filter: a fixed high shelf at 9 kHz.
         const double rate = currentSampleRate;
         toneFilter.setCoefficients (
             juce::IIRCoefficients::makeHighShelf (rate, designFrequency (9000.0), 1.0, 1.2f));
 
-        // 7. Low shelves.
+        // Low shelves at 100 Hz from the low step; columns 1 and 2 scale the step's gain.
         const int j = quarterStepOf (low);
         for (int col = 0; col < 3; ++col)
         {
@@ -848,7 +848,7 @@ private:
                 juce::IIRCoefficients::makeLowShelf (rate, designFrequency (100.0), 0.7, gainFactor));
         }
 
-        // 8. High shelves.
+        // High shelves at 6 kHz from the high step, scaled the same way.
         const int i = quarterStepOf (high);
         for (int col = 0; col < 3; ++col)
         {
@@ -858,7 +858,7 @@ private:
                 juce::IIRCoefficients::makeHighShelf (rate, designFrequency (6000.0), 0.7, gainFactor));
         }
 
-        // 9. Output delay times from the high step.
+        // Output delay times from the high step's decay coefficient.
         const double cHigh = static_cast<double> (decayCoefficients[i]);
         lines[34].setDelayTime (0.02436 + 0.1 * cHigh);
         lines[35].setDelayTime (0.01 + 0.1 * cHigh);
@@ -866,7 +866,7 @@ private:
         lines[37].setDelayTime (0.3 * cHigh);
         lines[38].setDelayTime (0.3 * cHigh);
 
-        // 10.-11. Modulation.
+        // Modulation rates for the voicing, slowed by the oversampling factor, and the depth.
         const double base[5] = { useClassic ? 13.0 : 9.75, useClassic ? 13.0 : 9.75, useClassic ? 13.0 : 9.75,
                                  useClassic ? 0.137 : 0.06127, useClassic ? 0.0334 : 320.0 };
         for (int e = 0; e < 5; ++e)

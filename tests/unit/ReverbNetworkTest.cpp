@@ -547,7 +547,7 @@ TEST (ReverbNetworkRetuning, HighCutFollowsOnlyStoresOfItsParameter)
 //==============================================================================
 // Coefficient update.
 //==============================================================================
-TEST (ReverbNetworkCoefficients, DecayHalfGivesTheDocumentedColumnAttenuationsAndMixerGains)
+TEST (ReverbNetworkCoefficients, DecayHalfGivesTheHandWorkedColumnAttenuationsAndMixerGains)
 {
     auto p = makeProcessor();
     for (bool fromOtherDecay : { false, true })
@@ -749,7 +749,7 @@ TEST (ReverbNetworkCoefficients, ShelvesAreTheFrameworkDesignsWithTheColumnGainF
         }
     }
 
-    // The documented examples: low 0.5 is flat, high 1.0 gives 0.93 on column 3.
+    // Two hand-worked values: low 0.5 leaves the shelves flat, high 1.0 gives column 3 a gain factor of 0.93.
     EXPECT_EQ (shelfGain (lowShelfValues[1], 0), 1.0f);
     EXPECT_EQ (shelfGain (lowShelfValues[1], 1), 1.0f);
     EXPECT_NEAR (shelfGain (highShelfValues[3], 2), 0.93f, 1e-7f);

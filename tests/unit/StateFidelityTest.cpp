@@ -6,6 +6,7 @@
 #include "FactoryProgramTable.h"
 #include "FakeClock.h"
 #include "ProcessorFixture.h"
+#include "StateFidelityRender.h"
 
 #include <gtest/gtest.h>
 
@@ -36,34 +37,12 @@ struct FidelityCase
     bool restoreBeforePreparing = false;
 };
 
-/** An impulse, a pause, then a burst of noise, rendered in stereo blocks of 300 samples. */
+/** An impulse, a pause, then a burst of noise, rendered in stereo blocks of 300 samples (the last one
+    shortened to what is left). */
 juce::AudioBuffer<float> render (QuellorAudioProcessor& processor, int numSamples)
 {
-    juce::AudioBuffer<float> output (2, numSamples);
-    juce::AudioBuffer<float> block (2, 300);
-    juce::MidiBuffer midi;
-    juce::Random random (17);
-
-    for (int start = 0; start < numSamples; start += block.getNumSamples())
-    {
-        const int n = juce::jmin (block.getNumSamples(), numSamples - start);
-        block.setSize (2, n, false, false, true);
-
-        for (int c = 0; c < 2; ++c)
-            for (int i = 0; i < n; ++i)
-            {
-                const int sample = start + i;
-                block.setSample (
-                    c, i, sample == 0 ? 1.0f : (sample > numSamples / 2 ? random.nextFloat() - 0.5f : 0.0f));
-            }
-
-        processor.processBlock (block, midi);
-
-        for (int c = 0; c < 2; ++c)
-            output.copyFrom (c, start, block, c, 0, n);
-    }
-
-    return output;
+    return testsupport::renderImpulseThenNoise (processor, numSamples, 300, 17,
+                                                testsupport::LastBlock::shortened);
 }
 
 std::vector<FidelityCase> cases()

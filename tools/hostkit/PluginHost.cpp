@@ -92,6 +92,16 @@ std::unique_ptr<juce::AudioPluginInstance> loadPlugin (Format format, const juce
 
     return instance;
 }
+
+juce::AudioProcessorParameter* findParameter (juce::AudioPluginInstance& plugin, const juce::String& key)
+{
+    for (auto* parameter : plugin.getParameters())
+        if (parameter->getName (64) == key)
+            return parameter;
+
+    return nullptr;
+}
+
 void deleteEditor (std::unique_ptr<juce::AudioProcessorEditor>& editor)
 {
     if (editor == nullptr)

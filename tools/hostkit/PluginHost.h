@@ -36,6 +36,12 @@ std::unique_ptr<juce::AudioPluginInstance> loadPlugin (Format format, const juce
     goes would run on freed memory. Message thread only. */
 void deleteEditor (std::unique_ptr<juce::AudioProcessorEditor>& editor);
 
+/** The hosted parameter whose name, as the hosting reports it (up to 64 characters), is `key`: the
+    plug-in names its parameters by their keys ("decay", "fmix"...). Returns the first match, or nullptr
+    when there is none; the caller decides whether a missing key is a failure. Message thread;
+    allocates (the names it compares). */
+juce::AudioProcessorParameter* findParameter (juce::AudioPluginInstance& plugin, const juce::String& key);
+
 /** Finds the description of the plug-in in a binary without instantiating it. */
 std::unique_ptr<juce::PluginDescription> describePlugin (Format format, const juce::File& location,
                                                          juce::String& error,
