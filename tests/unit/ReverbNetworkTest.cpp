@@ -1145,8 +1145,8 @@ TEST (ReverbNetworkPreparation, ARateInNoBandSoundsTheSameWhateverRateCameBefore
 TEST (ReverbNetworkPreparation, ARateTheNetworkCannotRunAtIsReplacedByTheLastGoodRate)
 {
     constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-    const double badRates[] = { 0.0, -0.0, -48000.0, kNaN, -kNaN, kInf, -kInf, 1e-300, 5e-324, 1.0, 999.0,
-                                1e9, 1e300 };
+    const double badRates[] = { 0.0,    -0.0,   -48000.0, kNaN,  -kNaN, kInf, -kInf,
+                                1e-300, 5e-324, 1.0,      999.0, 1e9,   1e300 };
 
     // Before any preparation the construction rate stands; after one, the rate it was prepared at. Either
     // way the network is left as a preparation at that rate leaves it, and plays exactly as one.

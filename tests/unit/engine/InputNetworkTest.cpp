@@ -55,9 +55,8 @@ TEST_P (EngineInputNetwork, UnitImpulseAtThePredelayOutputPassesStraightThroughT
     const double pairInputs[3] = { 1.0, 1.0, 0.496 };
     for (int section = 0; section < 3; ++section)
         for (int line : { section, section + 3 })
-            EXPECT_DOUBLE_EQ (
-                PI::delayLine (*p, line).sampleAt (lastWrittenSlot (PI::delayLine (*p, line))),
-                pairInputs[section])
+            EXPECT_DOUBLE_EQ (PI::delayLine (*p, line).sampleAt (lastWrittenSlot (PI::delayLine (*p, line))),
+                              pairInputs[section])
                 << "line " << line;
 
     // The sections feed back only after their delays plus one sample.
