@@ -4,7 +4,7 @@
 // 0 to 4096, parameter changes and bypass between blocks, impulse, noise, sine, silence and non-finite
 // input).
 
-#include "../reference/ReferenceReverb.h"
+#include "reference/ReferenceReverb.h"
 #include "AudioTestSupport.h"
 #include "FactoryProgramTable.h"
 #include "FakeClock.h"
