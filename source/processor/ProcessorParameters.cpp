@@ -112,6 +112,30 @@ const juce::String QuellorAudioProcessor::getParameterText (int index)
     return parameterText (index, parameterValue (index));
 }
 
+juce::String QuellorAudioProcessor::getTextForValue (int index, double value) const
+{
+    if (index < 0 || index >= kNumParameters)
+        return {};
+
+    if (std::isnan (value) && !isFlagParameter (index))
+        return parameterText (index, parameterValue (index));
+
+    // Clipped while a double, so that values beyond the float range show as the nearest end too.
+    return parameterTextForValue (index, isFlagParameter (index) ? static_cast<float> (value != 0.0)
+                                                                 : static_cast<float> (juce::jlimit (0.0, 1.0, value)));
+}
+
+bool QuellorAudioProcessor::getValueForText (int index, const juce::String& text, double& value) const
+{
+    float found = 0.0f;
+
+    if (index < 0 || index >= kNumParameters || !parameterValueForText (index, text, found))
+        return false;
+
+    value = found;
+    return true;
+}
+
 float QuellorAudioProcessor::getParameterDefaultValue (int index)
 {
     if (index >= 0 && index < kNumParameters)
