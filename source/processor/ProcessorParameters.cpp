@@ -117,12 +117,14 @@ juce::String QuellorAudioProcessor::getTextForValue (int index, double value) co
     if (index < 0 || index >= kNumParameters)
         return {};
 
-    if (std::isnan (value) && !isFlagParameter (index))
-        return parameterText (index, parameterValue (index));
+    // A NaN switches a switch on, and leaves any other value as it is.
+    if (std::isnan (value))
+        return isFlagParameter (index) ? parameterTextForValue (index, 1.0f)
+                                       : parameterText (index, parameterValue (index));
 
-    // Clipped while a double, so that values beyond the float range show as the nearest end too.
-    return parameterTextForValue (index, isFlagParameter (index) ? static_cast<float> (value != 0.0)
-                                                                 : static_cast<float> (juce::jlimit (0.0, 1.0, value)));
+    // Clipped while a double (as the VST3 wrapper clips what it sets), so that values beyond the float
+    // range show as the nearest end too.
+    return parameterTextForValue (index, static_cast<float> (juce::jlimit (0.0, 1.0, value)));
 }
 
 bool QuellorAudioProcessor::getValueForText (int index, const juce::String& text, double& value) const

@@ -139,9 +139,10 @@ public:
         float parameter are ignored, finite values outside 0..1 are clipped to the range. No allocation. */
     void setParameter (int index, float value) override;
 
-    /** The text parameter 0..15 shows once `value` is set: a switch as its flag, any other value
-        clipped to 0..1, a NaN (which is not stored) as the current value. Blank for other indexes.
-        Any thread; allocates the string. */
+    /** The text parameter 0..15 shows once `value` is set through a wrapper that clips to 0..1 (as the
+        VST3 wrapper does): a switch as its flag, any other value clipped to 0..1; a NaN switches a
+        switch on and is not stored in any other (which shows its current value). Blank for other
+        indexes. Any thread; allocates the string. */
     juce::String getTextForValue (int index, double value) const override;
 
     /** The value parameter 0..15 shows as `text`, when one value does (tolvmark::parameterValueForText).
