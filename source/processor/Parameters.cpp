@@ -168,7 +168,9 @@ bool parameterValueForText (int index, const juce::String& text, float& value)
         return false;
     };
 
-    // A continuous parameter: the value whose text is the typed number, if one in 0..1 shows it.
+    // A continuous parameter: the value whose text is the typed number, if one in 0..1 shows it. The
+    // value of the number itself may show the last decimal one off (the texts are float arithmetic),
+    // so values of numbers within the shown decimal are tried for the exact text first.
     const auto continuous = [&] (const char* unit, double (*valueOf) (double))
     {
         double number = 0.0;
@@ -176,8 +178,18 @@ bool parameterValueForText (int index, const juce::String& text, float& value)
         if (!numberIn (text, unit, number))
             return false;
 
-        const auto v = clippedToRange (static_cast<float> (valueOf (number)));
-        return reads (parameterText (index, v), text) && answer (v);
+        const auto valueFor = [&] (double n) { return clippedToRange (static_cast<float> (valueOf (n))); };
+
+        if (std::isfinite (number))
+        {
+            const auto exact = juce::String (number, 2) + " " + unit;
+
+            for (const double offset : { 0.0, -0.004, 0.004, -0.002, 0.002, -0.001, 0.001 })
+                if (parameterText (index, valueFor (number + offset)) == exact)
+                    return answer (valueFor (number + offset));
+        }
+
+        return reads (parameterText (index, valueFor (number)), text) && answer (valueFor (number));
     };
 
     switch (index)
