@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Installs everything the project needs on Debian 12 (bookworm): JUCE 7 from Debian, the compilers,
-# patch (for cmake/patches), the test and benchmark libraries, Xvfb for the editor tests, Debian's
-# LV2 tools, binutils (nm for the check of the plug-ins' exported symbols) and clang-format 14 (the
-# format check, scripts/format.sh).
+# patch (for cmake/patches), the test and benchmark libraries, Xvfb for the editor tests (and
+# xwininfo, for the Standalone's window title), Debian's LV2 tools, binutils (nm for the check of the
+# plug-ins' exported symbols) and clang-format 14 (the format check, scripts/format.sh).
 set -euo pipefail
 
 packages=(
     juce-modules-source cmake g++ make pkg-config patch binutils
-    xvfb xauth fonts-dejavu-core
+    xvfb xauth fonts-dejavu-core x11-utils
     libgtest-dev googletest libbenchmark-dev
     lilv-utils sordi lv2-dev
     clang-14 libclang-rt-14-dev clang-format

@@ -6,6 +6,7 @@
 #include "processor/Parameters.h"
 
 #include <cmath>
+#include <limits>
 
 namespace tolvmark
 {
@@ -75,5 +76,145 @@ juce::String parameterText (int index, float v)
     }
 
     return {};
+}
+
+juce::String parameterTextForValue (int index, float v)
+{
+    if (isFlagParameter (index))
+        return parameterText (index, v != 0.0f ? 1.0f : 0.0f);
+
+    return parameterText (index, clippedToRange (v));
+}
+
+namespace
+{
+/** The number a typed text holds, optionally followed by `unit`: a plain decimal (a sign, digits, at
+    most one point; no exponent) or "-inf". */
+bool numberIn (const juce::String& typed, const juce::String& unit, double& number)
+{
+    auto text = typed.trim();
+
+    if (unit.isNotEmpty() && text.endsWithIgnoreCase (unit))
+        text = text.dropLastCharacters (unit.length()).trimEnd();
+
+    if (text.equalsIgnoreCase ("-inf"))
+    {
+        number = -std::numeric_limits<double>::infinity();
+        return true;
+    }
+
+    const auto digits = text.startsWithChar ('-') || text.startsWithChar ('+') ? text.substring (1) : text;
+
+    if (!digits.containsOnly ("0123456789.") || !digits.containsAnyOf ("0123456789") ||
+        digits.indexOfChar ('.') != digits.lastIndexOfChar ('.'))
+        return false;
+
+    number = text.getDoubleValue();
+    return std::isfinite (number);
+}
+
+/** True when `typed` is the text `shown`, or its number (with or without the unit) to the two decimals
+    the texts show. */
+bool reads (const juce::String& shown, const juce::String& typed)
+{
+    if (typed.trim().equalsIgnoreCase (shown))
+        return true;
+
+    const auto unit = shown.fromFirstOccurrenceOf (" ", false, false);
+    double shownNumber = 0.0, typedNumber = 0.0;
+
+    if (!numberIn (shown.upToFirstOccurrenceOf (" ", false, false), {}, shownNumber) ||
+        !numberIn (typed, unit, typedNumber))
+        return false;
+
+    if (std::isinf (shownNumber) || std::isinf (typedNumber))
+        return shownNumber == typedNumber;
+
+    // Half of the last shown decimal, and a little for the float arithmetic of the texts.
+    return std::abs (shownNumber - typedNumber) <= 0.0051;
+}
+
+/** The value a step stands for when its text is typed: the highest value of the step. */
+float stepValue (int step, int numSteps)
+{
+    return static_cast<float> (step + 1) / static_cast<float> (numSteps);
+}
+} // namespace
+
+bool parameterValueForText (int index, const juce::String& text, float& value)
+{
+    const auto answer = [&value] (float v)
+    {
+        value = v;
+        return true;
+    };
+
+    if (isFlagParameter (index))
+    {
+        for (const float flag : { 0.0f, 1.0f })
+            if (text.trim().equalsIgnoreCase (parameterText (index, flag)))
+                return answer (flag);
+
+        return false;
+    }
+
+    const auto steps = [&] (int numSteps)
+    {
+        for (int step = 0; step < numSteps; ++step)
+            if (reads (parameterText (index, stepValue (step, numSteps)), text))
+                return answer (stepValue (step, numSteps));
+
+        return false;
+    };
+
+    // A continuous parameter: the value whose text is the typed number, if one in 0..1 shows it. The
+    // value of the number itself may show the last decimal one off (the texts are float arithmetic),
+    // so values of numbers within the shown decimal are tried for the exact text first.
+    const auto continuous = [&] (const char* unit, double (*valueOf) (double))
+    {
+        double number = 0.0;
+
+        if (!numberIn (text, unit, number))
+            return false;
+
+        const auto valueFor = [&] (double n) { return clippedToRange (static_cast<float> (valueOf (n))); };
+
+        if (std::isfinite (number))
+        {
+            const auto exact = juce::String (number, 2) + " " + unit;
+
+            for (const double offset : { 0.0, -0.004, 0.004, -0.002, 0.002, -0.001, 0.001 })
+                if (parameterText (index, valueFor (number + offset)) == exact)
+                    return answer (valueFor (number + offset));
+        }
+
+        return reads (parameterText (index, valueFor (number)), text) && answer (valueFor (number));
+    };
+
+    switch (index)
+    {
+        case kDecay:
+            return steps (16);
+        case kLow:
+        case kHigh:
+            return steps (4);
+        case kPredelay:
+            return continuous ("ms", [] (double ms) { return ms / 120.0; });
+        case kHighCut2:
+        case kHighCut3:
+            return continuous ("kHz", [] (double kHz) { return (kHz - 5.0) / 8.0; });
+        case kMix:
+            return continuous ("%", [] (double percent) { return percent / 100.0; });
+        case kLeftLevel:
+        case kRightLevel:
+        case kCenterLevel:
+        case kLeftSLevel:
+        case kRightSLevel:
+            return continuous ("dB", [] (double dB) { return static_cast<double> (levelValueOf (dB)); });
+        default:
+            // Oversampling shows its stage count, while its value sets a factor between them: no
+            // text stands for one value. Other indexes are no parameter.
+            return false;
+    }
 }
 } // namespace tolvmark

@@ -221,4 +221,15 @@ float levelDecibels (float v) noexcept;
 /** The level value that carries a level in dB: 10^((dB - 6) / 20), computed in double precision and
     rounded to float. Any thread; no allocation. */
 float levelValueOf (double decibels) noexcept;
+
+/** The text parameter 0..15 shows once the finite value v is stored: a switch as its flag (any value
+    but 0 switches on), any other value clipped to 0..1 first. Blank for other indexes. */
+juce::String parameterTextForValue (int index, float v);
+
+/** The value in 0..1 that parameter 0..15 shows as `text`, when one value answers for it: a switch's
+    or a step's text (its number, with or without the unit, stands for a step's text: "1.5 s" for
+    "1.50 s"), or for a continuous parameter a number, with or without the unit, whose value shows the
+    number as its text does (to two decimals; "-inf dB" for a level of 0). Returns false, with `value`
+    untouched, for any other text (a number no value in 0..1 shows, a text of another parameter). */
+bool parameterValueForText (int index, const juce::String& text, float& value);
 } // namespace tolvmark

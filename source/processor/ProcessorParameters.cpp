@@ -107,6 +107,32 @@ const juce::String QuellorAudioProcessor::getParameterText (int index)
     return parameterText (index, parameterValue (index));
 }
 
+juce::String QuellorAudioProcessor::getTextForValue (int index, double value) const
+{
+    if (index < 0 || index >= kNumParameters)
+        return {};
+
+    // A NaN switches a switch on, and leaves any other value as it is.
+    if (std::isnan (value))
+        return isFlagParameter (index) ? parameterTextForValue (index, 1.0f)
+                                       : parameterText (index, parameterValue (index));
+
+    // Clipped while a double (as the VST3 wrapper clips what it sets), so that values beyond the float
+    // range show as the nearest end too.
+    return parameterTextForValue (index, static_cast<float> (juce::jlimit (0.0, 1.0, value)));
+}
+
+bool QuellorAudioProcessor::getValueForText (int index, const juce::String& text, double& value) const
+{
+    float found = 0.0f;
+
+    if (index < 0 || index >= kNumParameters || !parameterValueForText (index, text, found))
+        return false;
+
+    value = found;
+    return true;
+}
+
 float QuellorAudioProcessor::getParameterDefaultValue (int index)
 {
     if (index >= 0 && index < kNumParameters)

@@ -12,6 +12,7 @@
 #include "engine/EngineState.h"
 #include "engine/FilterBanks.h"
 #include "engine/NetworkMap.h"
+#include "processor/ParameterValueTexts.h"
 #include "processor/Parameters.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
@@ -41,7 +42,7 @@ struct ProgramRecord
     arrive on the message thread or a host thread, audio on the audio thread; see each member for its
     threading rules.
 */
-class QuellorAudioProcessor : public juce::AudioProcessor
+class QuellorAudioProcessor : public juce::AudioProcessor, public tolvmark::ParameterValueTexts
 {
 public:
     /** A millisecond clock, compared as unsigned 32-bit differences (juce::Time::getMillisecondCounter). */
@@ -157,6 +158,16 @@ public:
         blocks (as hosts deliver automation); may wait for a running block. Non-finite values sent to a
         float parameter are ignored, finite values outside 0..1 are clipped to the range. No allocation. */
     void setParameter (int index, float value) override;
+
+    /** The text parameter 0..15 shows once `value` is set through a wrapper that clips to 0..1 (as the
+        VST3 wrapper does): a switch as its flag, any other value clipped to 0..1; a NaN switches a
+        switch on and is not stored in any other (which shows its current value). Blank for other
+        indexes. Any thread; allocates the string. */
+    juce::String getTextForValue (int index, double value) const override;
+
+    /** The value parameter 0..15 shows as `text`, when one value does (tolvmark::parameterValueForText).
+        Any thread; allocates temporary strings. */
+    bool getValueForText (int index, const juce::String& text, double& value) const override;
 
     /** Decimal text of index + 1. */
     const juce::String getInputChannelName (int channelIndex) const override;

@@ -10,6 +10,7 @@ JUCE_END_IGNORE_WARNINGS_GCC_LIKE
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 namespace hostkit
 {
@@ -17,24 +18,19 @@ namespace
 {
 /** Bytes of each atom sequence port buffer (the plug-in asks for at least 8192). */
 constexpr size_t sequenceBytes = 16384;
-
-/** The port indexes the JUCE wrapper declares for a stereo effect without MIDI. */
-enum Port : std::uint32_t
-{
-    audioIn1 = 0,
-    audioIn2 = 1,
-    audioOut1 = 2,
-    audioOut2 = 3,
-    controlInPort = 4,
-    controlOutPort = 5,
-    latencyPort = 6,
-    freeWheelingPort = 7,
-    enabledPort = 8
-};
 } // namespace
 
 std::unique_ptr<Lv2DirectHost> Lv2DirectHost::load (const juce::File& bundle, const juce::String& uri,
                                                     double sampleRate, int maxBlockSize, juce::String& error)
+{
+    Setup setup;
+    setup.bufferSize = maxBlockSize;
+    return load (bundle, uri, sampleRate, setup, error);
+}
+
+std::unique_ptr<Lv2DirectHost> Lv2DirectHost::load (const juce::File& bundle, const juce::String& uri,
+                                                    double sampleRate, const Setup& setup,
+                                                    juce::String& error)
 {
     const auto libraries = bundle.findChildFiles (juce::File::findFiles, false, "*.so");
 
@@ -61,7 +57,7 @@ std::unique_ptr<Lv2DirectHost> Lv2DirectHost::load (const juce::File& bundle, co
         return nullptr;
     }
 
-    if (!host->instantiate (descriptors, bundle, uri, sampleRate, maxBlockSize, error))
+    if (!host->instantiate (descriptors, bundle, uri, sampleRate, setup, error))
         return nullptr;
 
     return host;
@@ -72,16 +68,26 @@ std::unique_ptr<Lv2DirectHost> Lv2DirectHost::create (LV2_Descriptor_Function de
                                                       double sampleRate, int maxBlockSize,
                                                       juce::String& error)
 {
+    Setup setup;
+    setup.bufferSize = maxBlockSize;
+    return create (descriptors, bundle, uri, sampleRate, setup, error);
+}
+
+std::unique_ptr<Lv2DirectHost> Lv2DirectHost::create (LV2_Descriptor_Function descriptors,
+                                                      const juce::File& bundle, const juce::String& uri,
+                                                      double sampleRate, const Setup& setup,
+                                                      juce::String& error)
+{
     std::unique_ptr<Lv2DirectHost> host (new Lv2DirectHost());
 
-    if (!host->instantiate (descriptors, bundle, uri, sampleRate, maxBlockSize, error))
+    if (!host->instantiate (descriptors, bundle, uri, sampleRate, setup, error))
         return nullptr;
 
     return host;
 }
 
 bool Lv2DirectHost::instantiate (LV2_Descriptor_Function descriptors, const juce::File& bundle,
-                                 const juce::String& uri, double sampleRate, int maxBlockSize,
+                                 const juce::String& uri, double sampleRate, const Setup& setup,
                                  juce::String& error)
 {
     pluginUri = uri.toStdString();
@@ -102,7 +108,8 @@ bool Lv2DirectHost::instantiate (LV2_Descriptor_Function descriptors, const juce
 
     mapFeatureData = { this, mapUri };
     unmapFeatureData = { this, unmapUrid };
-    maxBlock = maxBlockSize;
+    bufferSize = std::max (0, setup.bufferSize);
+    maxBlock = setup.maxBlockLength.value_or (bufferSize);
     options = { { LV2_OPTIONS_INSTANCE, 0, map (LV2_BUF_SIZE__maxBlockLength), sizeof (maxBlock),
                   map (LV2_ATOM__Int), &maxBlock },
                 { LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr } };
@@ -130,22 +137,59 @@ bool Lv2DirectHost::instantiate (LV2_Descriptor_Function descriptors, const juce
     controlOut.assign (sequenceBytes / sizeof (std::uint64_t), 0);
     for (auto* buffers : { audioIn, audioOut })
         for (int channel = 0; channel < 2; ++channel)
-            buffers[channel].assign ((size_t) maxBlockSize, 0.0f);
+            buffers[channel].assign ((size_t) bufferSize, 0.0f);
 
-    descriptor->connect_port (instance, audioIn1, audioIn[0].data());
-    descriptor->connect_port (instance, audioIn2, audioIn[1].data());
-    descriptor->connect_port (instance, audioOut1, audioOut[0].data());
-    descriptor->connect_port (instance, audioOut2, audioOut[1].data());
-    descriptor->connect_port (instance, controlInPort, controlIn.data());
-    descriptor->connect_port (instance, controlOutPort, controlOut.data());
-    descriptor->connect_port (instance, latencyPort, &latency);
-    descriptor->connect_port (instance, freeWheelingPort, &freeWheeling);
-    descriptor->connect_port (instance, enabledPort, &enabled);
+    for (std::uint32_t port = 0; port < numPorts; ++port)
+        if (std::find (setup.unconnectedPorts.begin(), setup.unconnectedPorts.end(), port) ==
+            setup.unconnectedPorts.end())
+            connect ((Port) port);
 
     if (descriptor->activate != nullptr)
         descriptor->activate (instance);
 
     return true;
+}
+
+void Lv2DirectHost::connect (Port port)
+{
+    void* data = nullptr;
+
+    switch (port)
+    {
+        case audioIn1:
+        case audioIn2:
+            data = audioIn[port - audioIn1].data();
+            break;
+        case audioOut1:
+        case audioOut2:
+            data = audioOut[port - audioOut1].data();
+            break;
+        case controlInPort:
+            data = controlIn.data();
+            break;
+        case controlOutPort:
+            data = controlOut.data();
+            break;
+        case latencyPort:
+            data = &latency;
+            break;
+        case freeWheelingPort:
+            data = &freeWheeling;
+            break;
+        case enabledPort:
+            data = &enabled;
+            break;
+        case numPorts:
+            return;
+    }
+
+    descriptor->connect_port (instance, port, data);
+}
+
+void Lv2DirectHost::connectAllPorts()
+{
+    for (std::uint32_t port = 0; port < numPorts; ++port)
+        connect ((Port) port);
 }
 
 Lv2DirectHost::~Lv2DirectHost()
@@ -190,7 +234,7 @@ void Lv2DirectHost::setParameter (const juce::String& key, float value)
 
 void Lv2DirectHost::process (juce::AudioBuffer<float>& buffer)
 {
-    const int numSamples = std::min (buffer.getNumSamples(), (int) maxBlock);
+    const int numSamples = std::min (buffer.getNumSamples(), bufferSize);
 
     // The input sequence: one patch:Set per queued value, at the block's first frame.
     LV2_Atom_Forge forge;
@@ -223,6 +267,9 @@ void Lv2DirectHost::process (juce::AudioBuffer<float>& buffer)
         std::copy (buffer.getReadPointer (std::min (channel, buffer.getNumChannels() - 1)),
                    buffer.getReadPointer (std::min (channel, buffer.getNumChannels() - 1)) + numSamples,
                    audioIn[channel].begin());
+
+    for (auto& channel : audioOut)
+        std::fill (channel.begin(), channel.end(), std::numeric_limits<float>::quiet_NaN());
 
     descriptor->run (instance, (std::uint32_t) numSamples);
 

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,22 +23,59 @@ namespace hostkit
     any property text (JUCE's hosting hands over only what lilv has parsed from a saved state).
 
     It provides the features the JUCE wrapper requires (urid:map, options with the maximum block
-    length, bounded block length) and connects every port. Message thread only (one thread at a time);
-    allocates.
+    length, bounded block length) and connects every port, unless a Setup says otherwise (any
+    maxBlockLength, ports left unconnected). Message thread only (one thread at a time); allocates.
 */
 class Lv2DirectHost
 {
 public:
+    /** The port indexes the JUCE wrapper declares for a stereo effect without MIDI. */
+    enum Port : std::uint32_t
+    {
+        audioIn1 = 0,
+        audioIn2 = 1,
+        audioOut1 = 2,
+        audioOut2 = 3,
+        controlInPort = 4,
+        controlOutPort = 5,
+        latencyPort = 6,
+        freeWheelingPort = 7,
+        enabledPort = 8,
+        numPorts = 9
+    };
+
+    /** How the plug-in is instantiated and connected, besides its sample rate. */
+    struct Setup
+    {
+        /** Samples of each audio port buffer: the longest block process() runs. */
+        int bufferSize = 512;
+
+        /** The maxBlockLength option handed over, whatever a host may send; bufferSize when unset. */
+        std::optional<std::int32_t> maxBlockLength;
+
+        /** Ports left unconnected at instantiation (connectAllPorts() connects them later). */
+        std::vector<Port> unconnectedPorts;
+    };
+
     /** Loads the shared library of an LV2 bundle directory, instantiates the plug-in `uri` at the rate
         and activates it. Returns nullptr and fills `error` when any step fails. Allocates. */
     static std::unique_ptr<Lv2DirectHost> load (const juce::File& bundle, const juce::String& uri,
                                                 double sampleRate, int maxBlockSize, juce::String& error);
+
+    /** As load(), instantiated and connected as `setup` says. Allocates. */
+    static std::unique_ptr<Lv2DirectHost> load (const juce::File& bundle, const juce::String& uri,
+                                                double sampleRate, const Setup& setup, juce::String& error);
 
     /** As load(), with the library's descriptor function already in the process (a program that links
         the wrapper itself); `bundle` is only passed on to the plug-in. Allocates. */
     static std::unique_ptr<Lv2DirectHost> create (LV2_Descriptor_Function descriptors,
                                                   const juce::File& bundle, const juce::String& uri,
                                                   double sampleRate, int maxBlockSize, juce::String& error);
+
+    /** As create(), instantiated and connected as `setup` says. Allocates. */
+    static std::unique_ptr<Lv2DirectHost> create (LV2_Descriptor_Function descriptors,
+                                                  const juce::File& bundle, const juce::String& uri,
+                                                  double sampleRate, const Setup& setup, juce::String& error);
 
     /** Deactivates and deletes the plug-in, then unloads the library. Same thread as the other calls. */
     ~Lv2DirectHost();
@@ -46,9 +84,14 @@ public:
         next block. Allocates. */
     void setParameter (const juce::String& key, float value);
 
-    /** Runs one block on a stereo buffer in place (at most the maximum block size); queued parameter
-        messages go with it. Allocates nothing in the host (the plug-in's run is its own). */
+    /** Runs one block on a stereo buffer in place (at most the buffer size); queued parameter
+        messages go with it. The output ports are filled with NaN before the run, so samples the
+        plug-in leaves unwritten come back as NaN. Allocates nothing in the host (the plug-in's run is
+        its own). */
     void process (juce::AudioBuffer<float>& buffer);
+
+    /** Connects every port, those left unconnected at instantiation included. */
+    void connectAllPorts();
 
     /** Asks the plug-in to save its state; returns its StateString property's text (empty when it
         stored none) and puts the save's status in `status` when given. Allocates. */
@@ -65,7 +108,8 @@ private:
     Lv2DirectHost() = default;
 
     bool instantiate (LV2_Descriptor_Function descriptors, const juce::File& bundle, const juce::String& uri,
-                      double sampleRate, int maxBlockSize, juce::String& error);
+                      double sampleRate, const Setup& setup, juce::String& error);
+    void connect (Port port);
     std::uint32_t map (const char* uri);
 
     static LV2_URID mapUri (LV2_URID_Map_Handle handle, const char* uri);
@@ -85,7 +129,8 @@ private:
     std::vector<std::string> uris; // by URID - 1
     LV2_URID_Map mapFeatureData{};
     LV2_URID_Unmap unmapFeatureData{};
-    std::int32_t maxBlock = 0;
+    std::int32_t maxBlock = 0; // the option's value
+    int bufferSize = 0;
     std::vector<LV2_Options_Option> options;
     std::vector<LV2_Feature> featureList;
     std::vector<const LV2_Feature*> features;

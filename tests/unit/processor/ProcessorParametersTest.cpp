@@ -361,3 +361,69 @@ TEST (StepRules, DecayAndQuarterStepsFollowTheirThresholds)
 }
 
 JUCE_END_IGNORE_WARNINGS_GCC_LIKE
+
+TEST (ParameterValueTexts, TheTextOfAValueIsWhatTheValueShowsOnceStored)
+{
+    // The texts a format wrapper asks for at a value (as the VST3 wrapper sets it: clipped to 0..1)
+    // against a second processor that has the value stored.
+    auto asked = makeProcessor();
+    auto stored = makeProcessor();
+    const auto& texts = dynamic_cast<const ParameterValueTexts&> (*asked);
+    const double values[] = { 0.0, 1e-300, 1e-40, 0.01, 0.0625,  0.0625001, 0.24, 0.25, 0.3, 0.49,
+                              0.5, 0.7,    0.74,  0.75, 0.99999, 1.0,       -0.0, -1.0, 1.5, 1e300 };
+
+    for (int index = 0; index < kNumParameters; ++index)
+    {
+        asked->setParameter (index, 0.6f);
+
+        for (const double value : values)
+        {
+            stored->setParameter (index, static_cast<float> (juce::jlimit (0.0, 1.0, value)));
+            EXPECT_EQ (texts.getTextForValue (index, value), stored->getParameterText (index))
+                << index << " at " << value;
+        }
+
+        // A NaN switches a switch on and is not stored in any other parameter.
+        const auto nan = std::numeric_limits<double>::quiet_NaN();
+        EXPECT_EQ (texts.getTextForValue (index, nan),
+                   isFlagParameter (index) ? parameterText (index, 1.0f) : asked->getParameterText (index))
+            << index;
+    }
+
+    EXPECT_EQ (texts.getTextForValue (kNumParameters, 0.5), "");
+    EXPECT_EQ (texts.getTextForValue (-1, 0.5), "");
+}
+
+TEST (ParameterValueTexts, EveryTextShownMapsBackToAValueThatShowsIt)
+{
+    // Over a fine grid of values: every text shown (oversampling's aside, whose stage counts stand
+    // for a range of factors) gives back a value in 0..1 that shows the same text.
+    auto processor = makeProcessor();
+    const auto& texts = dynamic_cast<const ParameterValueTexts&> (*processor);
+
+    for (int index = 0; index < kNumParameters; ++index)
+    {
+        for (int step = 0; step <= 1000; ++step)
+        {
+            const double value = step / 1000.0;
+            const auto text = texts.getTextForValue (index, value);
+            double back = -1.0;
+            const bool found = texts.getValueForText (index, text, back);
+
+            if (index == kOversampling)
+            {
+                EXPECT_FALSE (found) << text;
+                continue;
+            }
+
+            ASSERT_TRUE (found) << index << ": " << text;
+            EXPECT_GE (back, 0.0);
+            EXPECT_LE (back, 1.0);
+            EXPECT_EQ (texts.getTextForValue (index, back), text) << index << " at " << value;
+        }
+    }
+
+    double untouched = -1.0;
+    EXPECT_FALSE (texts.getValueForText (kNumParameters, "1", untouched));
+    EXPECT_EQ (untouched, -1.0);
+}
