@@ -19,6 +19,7 @@
 
 #include "ComparisonCommandLine.h"
 #include "FactoryProgramTable.h"
+#include "PluginHost.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <juce_events/juce_events.h>
@@ -113,10 +114,7 @@ bool applyStandard (juce::AudioPluginInstance& plugin)
 {
     for (int index = 0; index < 16; ++index)
     {
-        juce::AudioProcessorParameter* found = nullptr;
-        for (auto* parameter : plugin.getParameters())
-            if (parameter->getName (64) == testdata::parameterKeys[index])
-                found = parameter;
+        auto* found = hostkit::findParameter (plugin, testdata::parameterKeys[index]);
         if (found == nullptr)
             return false;
         found->setValue (testdata::factoryPrograms[0][index]);
