@@ -15,6 +15,7 @@
 // Exit code 0 when every measurement ran and gave a finite, positive figure with finite, non-silent
 // output; 1 otherwise. No ratio is enforced here: the figures depend on the machine and its load.
 
+#include "ComparisonCommandLine.h"
 #include "FactoryProgramTable.h"
 #include "PluginHost.h"
 
@@ -38,17 +39,13 @@ constexpr int blockSize = 512;
 
 //==============================================================================
 /** Command-line settings. */
-struct Options
+struct Options : ComparisonOptions
 {
-    double seconds = 20.0;      // audio per measurement
-    double warmUpSeconds = 1.0; // audio processed, untimed, by every instance before the first round
-    int repetitions = 5;        // rounds: every configuration is measured once per round
-    bool shortRun = false;
+    Options() { seconds = 20.0; }
+
+    double warmUpSeconds = 1.0;  // audio processed, untimed, by every instance before the first round
+    int repetitions = 5;         // rounds: every configuration is measured once per round
     bool comparisonOnly = false; // only Dragonfly Hall and "Standard" at 48 kHz stereo
-    bool referenceOptional = false;
-    juce::String vst3Path = TOLVMARK_VST3_PATH;
-    juce::String dragonflyBundle = "/usr/lib/lv2/DragonflyHallReverb.lv2";
-    juce::String dragonflyUri = "https://github.com/michaelwillis/dragonfly-reverb";
 };
 
 double threadCpuSeconds()
@@ -415,45 +412,30 @@ int run (const Options& options)
 
 bool parse (int argc, char** argv, Options& options)
 {
-    bool secondsGiven = false, repetitionsGiven = false;
+    bool repetitionsGiven = false;
 
     for (int i = 1; i < argc; ++i)
     {
         const std::string argument = argv[i];
         auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
 
-        if (argument == "--short")
-            options.shortRun = true;
-        else if (argument == "--comparison-only")
+        const auto read = readComparisonOption (argument, value, options);
+        if (read == OptionRead::invalid)
+            return false;
+        if (read == OptionRead::taken)
+            continue;
+
+        if (argument == "--comparison-only")
             options.comparisonOnly = true;
-        else if (argument == "--reference-optional")
-            options.referenceOptional = true;
-        else if (argument == "--seconds" || argument == "--repetitions" || argument == "--vst3" ||
-                 argument == "--dragonfly" || argument == "--dragonfly-uri")
+        else if (argument == "--repetitions")
         {
             const char* text = value();
             if (text == nullptr)
                 return false;
-            if (argument == "--seconds")
-            {
-                options.seconds = juce::String (text).getDoubleValue();
-                secondsGiven = true;
-                if (!(options.seconds > 0.0))
-                    return false;
-            }
-            else if (argument == "--repetitions")
-            {
-                options.repetitions = juce::String (text).getIntValue();
-                repetitionsGiven = true;
-                if (options.repetitions < 1)
-                    return false;
-            }
-            else if (argument == "--vst3")
-                options.vst3Path = text;
-            else if (argument == "--dragonfly")
-                options.dragonflyBundle = text;
-            else
-                options.dragonflyUri = text;
+            options.repetitions = juce::String (text).getIntValue();
+            repetitionsGiven = true;
+            if (options.repetitions < 1)
+                return false;
         }
         else
             return false;
@@ -461,7 +443,7 @@ bool parse (int argc, char** argv, Options& options)
 
     if (options.shortRun)
     {
-        if (!secondsGiven)
+        if (!options.secondsGiven)
             options.seconds = 0.5;
         if (!repetitionsGiven)
             options.repetitions = 2;

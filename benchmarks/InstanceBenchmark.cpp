@@ -17,7 +17,9 @@
 // Exit code 0 when every configuration ran (Dragonfly may be missing with --reference-optional), 1
 // otherwise. No figure is enforced here: they depend on the machine.
 
+#include "ComparisonCommandLine.h"
 #include "FactoryProgramTable.h"
+#include "PluginHost.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <juce_events/juce_events.h>
@@ -37,14 +39,9 @@ namespace
 {
 constexpr int blockSize = 512;
 
-struct Options
+struct Options : ComparisonOptions
 {
-    double seconds = 10.0;
-    bool shortRun = false;
-    bool referenceOptional = false;
-    juce::String vst3Path = TOLVMARK_VST3_PATH;
-    juce::String dragonflyBundle = "/usr/lib/lv2/DragonflyHallReverb.lv2";
-    juce::String dragonflyUri = "https://github.com/michaelwillis/dragonfly-reverb";
+    Options() { seconds = 10.0; }
 };
 
 /** Resident memory of this process in bytes (VmRSS of /proc/self/status), or -1. */
@@ -117,10 +114,7 @@ bool applyStandard (juce::AudioPluginInstance& plugin)
 {
     for (int index = 0; index < 16; ++index)
     {
-        juce::AudioProcessorParameter* found = nullptr;
-        for (auto* parameter : plugin.getParameters())
-            if (parameter->getName (64) == testdata::parameterKeys[index])
-                found = parameter;
+        auto* found = hostkit::findParameter (plugin, testdata::parameterKeys[index]);
         if (found == nullptr)
             return false;
         found->setValue (testdata::factoryPrograms[0][index]);
@@ -303,17 +297,18 @@ int run (const Options& options)
 
 bool parse (int argc, char** argv, Options& options, bool& measure, bool& tolvmark, double& rate, int& count)
 {
-    bool secondsGiven = false;
     for (int i = 1; i < argc; ++i)
     {
         const std::string argument = argv[i];
         auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
 
-        if (argument == "--short")
-            options.shortRun = true;
-        else if (argument == "--reference-optional")
-            options.referenceOptional = true;
-        else if (argument == "--measure")
+        const auto read = readComparisonOption (argument, value, options);
+        if (read == OptionRead::invalid)
+            return false;
+        if (read == OptionRead::taken)
+            continue;
+
+        if (argument == "--measure")
         {
             const char* which = value();
             const char* rateText = value();
@@ -327,31 +322,11 @@ bool parse (int argc, char** argv, Options& options, bool& measure, bool& tolvma
             if (!(rate > 0.0) || count < 1)
                 return false;
         }
-        else if (argument == "--seconds" || argument == "--vst3" || argument == "--dragonfly" ||
-                 argument == "--dragonfly-uri")
-        {
-            const char* text = value();
-            if (text == nullptr)
-                return false;
-            if (argument == "--seconds")
-            {
-                options.seconds = juce::String (text).getDoubleValue();
-                secondsGiven = true;
-                if (!(options.seconds > 0.0))
-                    return false;
-            }
-            else if (argument == "--vst3")
-                options.vst3Path = text;
-            else if (argument == "--dragonfly")
-                options.dragonflyBundle = text;
-            else
-                options.dragonflyUri = text;
-        }
         else
             return false;
     }
 
-    if (options.shortRun && !secondsGiven)
+    if (options.shortRun && !options.secondsGiven)
         options.seconds = 0.5;
     return true;
 }

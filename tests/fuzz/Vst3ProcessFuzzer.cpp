@@ -13,10 +13,7 @@
 // 64-bit samples, then for each block two bytes of length (little-endian, at most 16384) and a byte
 // whose lowest bit hands over buffers of the other sample size.
 
-#include <juce_audio_processors/juce_audio_processors.h>
-
-#define JUCE_VST3HEADERS_INCLUDE_HEADERS_ONLY 1
-#include <juce_audio_processors/format_types/juce_VST3Headers.h>
+#include "Vst3ComponentEntry.h"
 
 #include <cmath>
 #include <cstdio>
@@ -25,9 +22,6 @@
 #include <cstring>
 #include <limits>
 #include <vector>
-
-extern "C" Steinberg::IPluginFactory* PLUGIN_API GetPluginFactory();
-extern "C" bool ModuleEntry (void* sharedLibraryHandle);
 
 using namespace Steinberg;
 
@@ -94,23 +88,9 @@ Component& theComponent()
     // session and changes its setup.
     static Component c = []
     {
-        check (ModuleEntry (nullptr));
-        auto* factory = GetPluginFactory();
-        check (factory != nullptr);
-
         Component made;
-
-        for (int32 i = 0; i < factory->countClasses() && made.component == nullptr; ++i)
-        {
-            PClassInfo info;
-            if (factory->getClassInfo (i, &info) == kResultOk &&
-                std::strcmp (info.category, kVstAudioEffectClass) == 0)
-                factory->createInstance (info.cid, Vst::IComponent::iid,
-                                         reinterpret_cast<void**> (&made.component));
-        }
-
+        made.component = createInitialisedComponent();
         check (made.component != nullptr);
-        check (made.component->initialize (nullptr) == kResultOk);
         check (made.component->queryInterface (Vst::IAudioProcessor::iid,
                                                reinterpret_cast<void**> (&made.processor)) == kResultOk);
 

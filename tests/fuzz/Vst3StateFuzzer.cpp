@@ -8,18 +8,11 @@
 // come back exactly.
 
 #include "StateBlockCheck.h"
-
-#include <juce_audio_processors/juce_audio_processors.h>
-
-#define JUCE_VST3HEADERS_INCLUDE_HEADERS_ONLY 1
-#include <juce_audio_processors/format_types/juce_VST3Headers.h>
+#include "Vst3ComponentEntry.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-
-extern "C" Steinberg::IPluginFactory* PLUGIN_API GetPluginFactory();
-extern "C" bool ModuleEntry (void* sharedLibraryHandle);
 
 namespace
 {
@@ -54,23 +47,9 @@ Component& theComponent()
     // One component for the whole run, as a host keeps one through a session.
     static Component c = []
     {
-        check (ModuleEntry (nullptr));
-        auto* factory = GetPluginFactory();
-        check (factory != nullptr);
-
         Component made;
-
-        for (Steinberg::int32 i = 0; i < factory->countClasses() && made.component == nullptr; ++i)
-        {
-            Steinberg::PClassInfo info;
-            if (factory->getClassInfo (i, &info) == Steinberg::kResultOk &&
-                std::strcmp (info.category, kVstAudioEffectClass) == 0)
-                factory->createInstance (info.cid, Steinberg::Vst::IComponent::iid,
-                                         reinterpret_cast<void**> (&made.component));
-        }
-
+        made.component = createInitialisedComponent();
         check (made.component != nullptr);
-        check (made.component->initialize (nullptr) == Steinberg::kResultOk);
         made.good = stateOf (*made.component);
         return made;
     }();

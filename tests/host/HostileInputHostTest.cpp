@@ -35,15 +35,6 @@ float clipped (float value)
     return value > 0.0f ? (value < 1.0f ? value : 1.0f) : 0.0f;
 }
 
-bool allFinite (const juce::AudioBuffer<float>& buffer)
-{
-    for (int c = 0; c < buffer.getNumChannels(); ++c)
-        for (int i = 0; i < buffer.getNumSamples(); ++i)
-            if (!std::isfinite (buffer.getSample (c, i)))
-                return false;
-    return true;
-}
-
 /** The attributes of a saved block of the plug-in (its parameter values and curProgram). */
 std::map<juce::String, double> valuesOfBlock (const juce::MemoryBlock& block)
 {

@@ -30,15 +30,6 @@ namespace
 {
 constexpr double goodRate = 48000.0;
 
-bool allFinite (const juce::AudioBuffer<float>& buffer)
-{
-    for (int c = 0; c < buffer.getNumChannels(); ++c)
-        for (int i = 0; i < buffer.getNumSamples(); ++i)
-            if (!std::isfinite (buffer.getSample (c, i)))
-                return false;
-    return true;
-}
-
 /** Settings under which the reverb is plainly audible (index order). */
 void setAudibleSettings (juce::AudioPluginInstance& plugin)
 {

@@ -4,6 +4,7 @@
 
 #include <juce_audio_basics/juce_audio_basics.h>
 
+#include <cmath>
 #include <cstring>
 
 /** The supported layout with this many channels: 1 mono, 2 stereo, 6 5.1, 10 7.1.2 (an empty set for
@@ -36,5 +37,15 @@ template <typename T> bool bitIdentical (const juce::AudioBuffer<T>& a, const ju
                          sizeof (T) * (size_t) a.getNumSamples()) != 0)
             return false;
 
+    return true;
+}
+
+/** True when every sample of every channel of `buffer` is finite (no NaN, no infinity). */
+inline bool allFinite (const juce::AudioBuffer<float>& buffer)
+{
+    for (int c = 0; c < buffer.getNumChannels(); ++c)
+        for (int i = 0; i < buffer.getNumSamples(); ++i)
+            if (!std::isfinite (buffer.getSample (c, i)))
+                return false;
     return true;
 }

@@ -1099,15 +1099,6 @@ double levelDb (const juce::AudioBuffer<float>& b)
             sum += (double) b.getSample (c, i) * (double) b.getSample (c, i);
     return 10.0 * std::log10 (sum / (b.getNumChannels() * b.getNumSamples()));
 }
-
-bool allFinite (const juce::AudioBuffer<float>& b)
-{
-    for (int c = 0; c < b.getNumChannels(); ++c)
-        for (int i = 0; i < b.getNumSamples(); ++i)
-            if (!std::isfinite (b.getSample (c, i)))
-                return false;
-    return true;
-}
 } // namespace
 
 TEST (ReverbNetworkPreparation, ARateInNoBandSoundsTheSameWhateverRateCameBefore)

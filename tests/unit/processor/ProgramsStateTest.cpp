@@ -1,5 +1,6 @@
 // Factory programs, program names and the saved-state block of the processor.
 
+#include "DamagedStateBlocks.h"
 #include "FactoryProgramTable.h"
 #include "FakeClock.h"
 #include "ProcessorFixture.h"
@@ -75,25 +76,9 @@ juce::MemoryBlock stateBlock (QuellorAudioProcessor& processor)
     return block;
 }
 
-/** A block in the saved-state layout around `text`: magic, length word, text, terminating zero. */
-juce::MemoryBlock blockAround (const std::string& text)
-{
-    juce::MemoryBlock block;
-    juce::MemoryOutputStream out (block, false);
-    out.writeInt (0x21324356);
-    out.writeInt ((int) text.size());
-    out.write (text.data(), text.size());
-    out.writeByte (0);
-    out.flush();
-    return block;
-}
-
-std::string textOf (const juce::MemoryBlock& block)
-{
-    return std::string (static_cast<const char*> (block.getData()) + 8, block.getSize() - 9);
-}
-
-const std::string header = "<?xml version=\"1.0\" encoding=\"UTF-8\"?> ";
+using testsupport::blockAround;
+using testsupport::textOf;
+const std::string& header = testsupport::stateHeader;
 
 /** Program names and values in parameter index order 0..15 (not the record order of the program list),
     from the shared table. */
@@ -420,74 +405,17 @@ TEST (SavedState, MalformedBlocksChangeNothing)
     auto source = makeProcessor();
     source->setCurrentProgram (4);
     const auto valid = stateBlock (*source);
-    const auto validText = textOf (valid);
-    const auto elementText = validText.substr (header.size());
-
-    const auto withByte = [&] (size_t offset, unsigned char value)
-    {
-        auto block = valid;
-        static_cast<unsigned char*> (block.getData())[offset] = value;
-        return block;
-    };
-
-    const auto withLengthWord = [&] (juce::uint32 length)
-    {
-        auto block = valid;
-        auto* bytes = static_cast<unsigned char*> (block.getData());
-        for (int b = 0; b < 4; ++b)
-            bytes[4 + b] = (unsigned char) (length >> (8 * b));
-        return block;
-    };
-
-    const auto truncated = [&] (size_t size) { return juce::MemoryBlock (valid.getData(), size); };
 
     juce::MemoryBlock garbage (valid.getSize());
     juce::Random random (1234);
     for (size_t i = 0; i < garbage.getSize(); ++i)
         garbage[i] = (char) random.nextInt (256);
 
-    const std::string withoutPrefix = elementText.substr (std::strlen ("<Tolvmark"));
-
-    struct Case
-    {
-        const char* what;
-        juce::MemoryBlock block;
-    };
-
-    const std::vector<Case> cases = {
-        { "empty", {} },
-        { "only the magic", truncated (4) },
-        { "only the two words", truncated (8) },
-        { "two words and a zero", blockAround ("") },
-        { "wrong magic", withByte (0, 0x57) },
-        { "magic byte 3 wrong", withByte (3, 0x56) },
-        { "truncated by one byte", truncated (valid.getSize() - 1) },
-        { "truncated in the text", truncated (valid.getSize() / 2) },
-        { "length word one too long", withLengthWord ((juce::uint32) valid.getSize() - 8) },
-        { "length word one too short", withLengthWord ((juce::uint32) valid.getSize() - 10) },
-        { "length word far out of range", withLengthWord (0xffffffffu) },
-        { "length word negative as int", withLengthWord (0x80000000u) },
-        { "no terminating zero", withByte (valid.getSize() - 1, 'x') },
-        { "zero inside a value", withByte (valid.getSize() - 5, 0) },
-        { "not XML", blockAround ("this is not a saved state at all") },
-        { "another root tag", blockAround (header + "<Tolvmarx" + withoutPrefix) },
-        { "longer root tag", blockAround (header + "<TolvmarkState" + withoutPrefix) },
-        { "no header", blockAround (elementText) },
-        { "other header", blockAround ("<?xml version=\"1.1\" encoding=\"UTF-8\"?> " + elementText) },
-        { "on two lines", blockAround (header + "<Tolvmark\n" + withoutPrefix.substr (1)) },
-        { "text after the element", blockAround (validText + " ") },
-        { "a second element", blockAround (validText + "<Tolvmark decay=\"0.1\"/>") },
-        { "a child element", blockAround (header + "<Tolvmark decay=\"0.1\"><x/></Tolvmark>") },
-        { "unclosed element", blockAround (header + "<Tolvmark decay=\"0.1\"") },
-        { "unterminated value", blockAround (header + "<Tolvmark decay=\"0.1/>") },
-        { "unquoted value", blockAround (header + "<Tolvmark decay=0.1/>") },
-        { "single-quoted value", blockAround (header + "<Tolvmark decay='0.1'/>") },
-        { "entity in a value", blockAround (header + "<Tolvmark decay=\"0.1&#x\"/>") },
-        { "duplicate attribute", blockAround (header + "<Tolvmark decay=\"0.1\" decay=\"0.2\"/>") },
-        { "invalid UTF-8", blockAround (header + "<Tolvmark decay=\"0.1\" x=\"\xc3\x28\"/>") },
-        { "overlong UTF-8", blockAround (header + "<Tolvmark decay=\"0.1\" x=\"\xc0\xaf\"/>") },
-        { "random bytes", garbage },
-    };
+    // The damage every reader refuses, and three more kinds tried on the processor's loader.
+    auto cases = testsupport::damagedStateBlocks (valid);
+    cases.push_back ({ "length word negative as int", testsupport::withLengthWord (valid, 0x80000000u) });
+    cases.push_back ({ "overlong UTF-8", blockAround (header + "<Tolvmark decay=\"0.1\" x=\"\xc0\xaf\"/>") });
+    cases.push_back ({ "random bytes", garbage });
 
     auto processor = makeProcessor();
     processor->setCurrentProgram (7);
