@@ -149,14 +149,17 @@ bool parameterValueForText (int index, const juce::String& text, float& value)
         return true;
     };
 
-    if (isFlagParameter (index))
+    if (index < 0 || index >= kNumParameters)
+        return false;
+
+    const auto switchWords = [&]
     {
         for (const float flag : { 0.0f, 1.0f })
             if (text.trim().equalsIgnoreCase (parameterText (index, flag)))
                 return answer (flag);
 
         return false;
-    }
+    };
 
     const auto steps = [&] (int numSteps)
     {
@@ -191,30 +194,30 @@ bool parameterValueForText (int index, const juce::String& text, float& value)
         return reads (parameterText (index, valueFor (number)), text) && answer (valueFor (number));
     };
 
-    switch (index)
+    // Each text rule read backwards (parameterText makes the texts).
+    switch (parameterTable[(size_t) index].text)
     {
-        case kDecay:
+        case TextRule::switchWords:
+            return switchWords();
+        case TextRule::decayTime:
             return steps (16);
-        case kLow:
-        case kHigh:
+        case TextRule::lowMultiplier:
+        case TextRule::highMultiplier:
             return steps (4);
-        case kPredelay:
+        case TextRule::predelayMilliseconds:
             return continuous ("ms", [] (double ms) { return ms / 120.0; });
-        case kHighCut2:
-        case kHighCut3:
+        case TextRule::highCutKiloHertz:
             return continuous ("kHz", [] (double kHz) { return (kHz - 5.0) / 8.0; });
-        case kMix:
+        case TextRule::mixPercent:
             return continuous ("%", [] (double percent) { return percent / 100.0; });
-        case kLeftLevel:
-        case kRightLevel:
-        case kCenterLevel:
-        case kLeftSLevel:
-        case kRightSLevel:
+        case TextRule::levelDecibels:
             return continuous ("dB", [] (double dB) { return static_cast<double> (levelValueOf (dB)); });
-        default:
-            // Oversampling shows its stage count, while its value sets a factor between them: no
-            // text stands for one value. Other indexes are no parameter.
+        case TextRule::densityStages:
+            // The stage count shows, while the value sets a factor between the stages: no text
+            // stands for one value.
             return false;
     }
+
+    return false;
 }
 } // namespace tolvmark
