@@ -73,6 +73,15 @@ inline constexpr int idleMixers[2] = { 0, 6 };
 inline constexpr int inputCompanderBuffer = 7;
 inline constexpr int outputCompanderBuffer = 8;
 
+/** True for a delay line that no stage ticks. */
+constexpr bool isIdleLine (int n) noexcept
+{
+    for (const int idle : idleLines)
+        if (idle == n)
+            return true;
+    return false;
+}
+
 /** Number of mixers and of work buffers. */
 inline constexpr int numMixers = 9;
 inline constexpr int numWireBuffers = 9;

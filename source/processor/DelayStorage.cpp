@@ -12,15 +12,6 @@
 using namespace tolvmark;
 using namespace tolvmark::network;
 
-namespace
-{
-/** True for a line that no stage ticks. */
-bool isIdleLine (int n) noexcept
-{
-    return std::find (std::begin (idleLines), std::end (idleLines), n) != std::end (idleLines);
-}
-} // namespace
-
 void QuellorAudioProcessor::sizeDelayStorage() noexcept
 {
     // Every line starts from the delay it holds now: preparation may have left one beyond the capacity,

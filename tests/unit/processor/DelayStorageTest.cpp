@@ -25,12 +25,6 @@ using PI = ProcessorInspector;
 
 namespace
 {
-bool isIdle (int n)
-{
-    return std::find (std::begin (network::idleLines), std::end (network::idleLines), n) !=
-           std::end (network::idleLines);
-}
-
 /** Checks every ticked line's delay against its storage: a delay below the storage's slots reads as the
     full ring does (full-capacity storage follows the ring's rules literally). Idle lines hold none. */
 ::testing::AssertionResult delaysFitTheirStorage (QuellorAudioProcessor& p)
@@ -38,7 +32,7 @@ bool isIdle (int n)
     for (int n = 0; n < network::numLines; ++n)
     {
         const auto& line = PI::delayLine (p, n);
-        if (isIdle (n))
+        if (network::isIdleLine (n))
         {
             if (line.storageBytes() != 0)
                 return ::testing::AssertionFailure() << "idle line " << n << " holds storage";
@@ -198,7 +192,7 @@ TEST (DelayStorage, AnInstanceHoldsLittleStorage)
     for (int n = 0; n < network::numLines; ++n)
     {
         const auto& line = PI::delayLine (*p, n);
-        EXPECT_EQ (line.storageBytes() == 0, isIdle (n)) << "line " << n;
+        EXPECT_EQ (line.storageBytes() == 0, network::isIdleLine (n)) << "line " << n;
         EXPECT_FALSE (line.storesEveryRingSlot()) << "line " << n;
         sum += line.storageBytes();
     }
