@@ -43,6 +43,20 @@ title_of() {
     xwininfo -root -tree | grep -F "$1" || true
 }
 
+has_title() { [[ -n "$(title_of "$1")" ]]; }
+
+# Runs the command every half second, for up to 30 s more, until it succeeds while the Standalone
+# started last still runs: on a loaded machine its window and the files it writes can take longer than
+# the first few seconds. Fails when the time is up or the Standalone has stopped.
+wait_until() {
+    local tries=0
+    until "$@"; do
+        kill -0 "$pid" 2>/dev/null || return 1
+        ((tries++ < 60)) || return 1
+        sleep 0.5
+    done
+}
+
 declare -a names contents
 add() { names+=("$1"); contents+=("$2"); }
 
@@ -81,6 +95,7 @@ for i in "${!names[@]}"; do
         fail "$name" "the Standalone stopped (status $status): $(tail -n 3 "$home/stderr")"
         continue
     fi
+    wait_until has_title 'Tolv_mark (damaged settings set aside)' || true
     title="$(title_of 'Tolv_mark (damaged settings set aside)')"
     stop
 
@@ -102,10 +117,14 @@ home="$work/twice"
 mkdir -p "$home/.config"
 value '<VALUE name="filterState" val="-5.A"/>' >"$home/.config/Tolv_mark.settings"
 cp "$home/.config/Tolv_mark.settings" "$home/first"
-start "$home"; stop
+start "$home"
+wait_until test -e "$home/.config/Tolv_mark.settings.damaged" || true
+stop
 value '<VALUE name="windowX" val="x"/>' >"$home/.config/Tolv_mark.settings"
 cp "$home/.config/Tolv_mark.settings" "$home/second"
-start "$home"; stop
+start "$home"
+wait_until test -e "$home/.config/Tolv_mark.settings(2).damaged" || true
+stop
 if ! cmp -s "$home/first" "$home/.config/Tolv_mark.settings.damaged" ||
     ! cmp -s "$home/second" "$home/.config/Tolv_mark.settings(2).damaged"; then
     fail twice "the two damaged files were not both kept: $(ls "$home/.config")"
@@ -119,6 +138,7 @@ fi
 home="$work/clean"
 mkdir -p "$home/.config"
 start "$home"
+wait_until has_title '"Tolv_mark"' || true
 kill -INT "$pid" 2>/dev/null || true
 wait "$pid" 2>/dev/null || true
 if [[ ! -s "$home/.config/Tolv_mark.settings" ]] || ! grep -q windowX "$home/.config/Tolv_mark.settings"; then
@@ -126,6 +146,7 @@ if [[ ! -s "$home/.config/Tolv_mark.settings" ]] || ! grep -q windowX "$home/.co
 else
     sed -i 's|</PROPERTIES>|  <VALUE name="filterState" val="5.AAAAAAA"/>\n</PROPERTIES>|' "$home/.config/Tolv_mark.settings"
     start "$home"
+    wait_until has_title '"Tolv_mark"' || true
     kill -0 "$pid" 2>/dev/null || fail clean "the Standalone stopped over the settings it wrote"
     stop
     if grep -q 'damaged' "$home/stderr" || ls "$home/.config" | grep -q damaged; then
